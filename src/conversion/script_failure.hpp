@@ -1,0 +1,23 @@
+#pragma once
+// What went wrong with one script: the value every failing engine operation hands back.
+
+#include <filesystem>
+#include <system_error>
+
+namespace kq {
+
+enum class FailureKind {
+    cannotRead,        // the script could not be opened or read
+    cannotWrite,       // the new content could not be written in place; the old content stays
+    readOnly,          // the script is read-only (or not writable by this user); nothing written
+    noRequireBlock,    // carries the package marker but the require wrap found no require block
+    readLoopNotFound,  // upload script whose read loop was not found: needs checking by hand
+};
+
+struct ScriptFailure {
+    std::filesystem::path script;  // the script's name as listed, e.g. "post.cgi"
+    FailureKind kind;
+    std::error_code error;  // the system's reason, when a system call failed; empty otherwise
+};
+
+}  // namespace kq

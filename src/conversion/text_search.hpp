@@ -1,0 +1,48 @@
+#pragma once
+// Searching and replacing whole code page 936 characters, in linear time whatever the text holds.
+//
+// Case-insensitive comparison folds the ASCII letters of single-byte characters only; the bytes
+// of a double-byte character always compare exactly. A match starts and ends on character
+// boundaries of the text being searched.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kq {
+
+enum class CaseMode { insensitive, exact };
+
+// A search text prepared for the matcher: its characters as symbols that tell a single-byte
+// character from either byte of a double-byte one, and the matcher's failure table.
+class Needle {
+public:
+    Needle(std::string_view text, CaseMode mode);
+
+    std::size_t size() const { return symbols_.size(); }  // in bytes
+    CaseMode mode() const { return mode_; }
+    const std::vector<std::uint16_t>& symbols() const { return symbols_; }
+    const std::vector<std::size_t>& failure() const { return failure_; }
+
+private:
+    CaseMode mode_;
+    std::vector<std::uint16_t> symbols_;
+    std::vector<std::size_t> failure_;
+};
+
+inline constexpr std::size_t noMatch = static_cast<std::size_t>(-1);
+
+// Byte offset of the first match that starts at or after `from`, or noMatch. `from` is taken as
+// a character boundary of `text`.
+std::size_t findFirst(std::string_view text, const Needle& needle, std::size_t from = 0);
+
+// Byte offsets of all matches, left to right, without overlap (scanning resumes after a match).
+std::vector<std::size_t> findAll(std::string_view text, const Needle& needle);
+
+// Replaces every match, left to right, without overlap; the inserted text is never searched
+// again and the text between matches keeps its case. An empty needle replaces nothing.
+std::string replaceAll(std::string_view text, const Needle& needle, std::string_view replacement);
+
+}  // namespace kq
