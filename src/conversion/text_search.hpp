@@ -5,11 +5,14 @@
 // of a double-byte character always compare exactly. A match starts and ends on character
 // boundaries of the text being searched.
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "cp936.hpp"
 
 namespace kq {
 
@@ -34,6 +37,31 @@ private:
 
 inline constexpr std::size_t noMatch = static_cast<std::size_t>(-1);
 
+// The matches of one needle in one text, left to right, without overlap. Linear in the text's
+// length: every byte is fed to the automaton at most once, the boundary cursor only moves
+// forward, and the byte scans that skip to the next possible first byte are cached. Both the
+// text and the needle must outlive it.
+class Matches {
+public:
+    // `from` is taken as a character boundary of `text`.
+    Matches(std::string_view text, const Needle& needle, std::size_t from = 0);
+
+    // Byte offset of the next match, or noMatch; scanning resumes after the match returned.
+    std::size_t next();
+
+private:
+    std::size_t nextCandidate(std::size_t from);
+    static constexpr std::size_t unscanned = static_cast<std::size_t>(-2);
+
+    std::string_view text_;
+    const Needle& needle_;
+    cp936::BoundaryCursor cursor_;
+    std::size_t pos_;
+    std::array<unsigned char, 2> firstBytes_{};
+    std::size_t variants_ = 1;
+    std::array<std::size_t, 2> cached_{unscanned, unscanned};
+};
+
 // Byte offset of the first match that starts at or after `from`, or noMatch. `from` is taken as
 // a character boundary of `text`.
 std::size_t findFirst(std::string_view text, const Needle& needle, std::size_t from = 0);
@@ -44,5 +72,8 @@ std::vector<std::size_t> findAll(std::string_view text, const Needle& needle);
 // Replaces every match, left to right, without overlap; the inserted text is never searched
 // again and the text between matches keeps its case. An empty needle replaces nothing.
 std::string replaceAll(std::string_view text, const Needle& needle, std::string_view replacement);
+
+// The same in place; returns whether anything was replaced (the text is untouched otherwise).
+bool replaceAllIn(std::string& text, const Needle& needle, std::string_view replacement);
 
 }  // namespace kq

@@ -1,0 +1,95 @@
+#include "library_switch.hpp"
+
+#include "cp936.hpp"
+#include "rewrite_literals.hpp"
+#include "text_search.hpp"
+
+namespace kq {
+
+namespace {
+
+const Needle& markerNeedle() {
+    static const Needle needle(literals::packageMarker, CaseMode::insensitive);
+    return needle;
+}
+
+const Needle& requireOpenerNeedle() {
+    static const Needle needle(literals::requireOpener, CaseMode::insensitive);
+    return needle;
+}
+
+}  // namespace
+
+bool hasPackageMarker(std::string_view text) { return findFirst(text, markerNeedle()) != noMatch; }
+
+std::string removeBootstrapAndRename(std::string_view text) {
+    static const Needle bootstrap(literals::bootstrapBlock, CaseMode::insensitive);
+    static const Needle oldUse(literals::oldUseLine, CaseMode::insensitive);
+    std::string result = replaceAll(text, bootstrap, "");
+    // The use line goes first: renaming the marker first would change it beyond recognition.
+    replaceAllIn(result, oldUse, literals::newUseLine);
+    replaceAllIn(result, markerNeedle(), literals::standardModuleName);
+    return result;
+}
+
+std::optional<RequireBlock> findRequireBlock(std::string_view text) {
+    static const Needle dollar(literals::dollarSign, CaseMode::insensitive);
+    static const Needle semicolon(literals::semicolon, CaseMode::insensitive);
+
+    Matches openers(text, requireOpenerNeedle());
+    RequireBlock block{};
+    block.firstOpener = openers.next();
+    // No opener, or one at the very start: there is no character before it to wrap from.
+    if (block.firstOpener == noMatch || block.firstOpener == 0) {
+        return std::nullopt;
+    }
+    block.before = cp936::BoundaryCursor(text).charStartBefore(block.firstOpener);
+
+    block.dollar = findFirst(text, dollar, block.before);
+    // A dollar sign right before the first opener leaves no opener before it.
+    if (block.dollar == noMatch || block.dollar == block.before) {
+        return std::nullopt;
+    }
+
+    // The last opener that starts before the dollar sign; an opener cannot hold one.
+    block.lastOpener = block.firstOpener;
+    for (std::size_t start = openers.next(); start != noMatch && start < block.dollar;
+         start = openers.next()) {
+        block.lastOpener = start;
+    }
+
+    block.semicolon = findFirst(text, semicolon, block.lastOpener);
+    if (block.semicolon == noMatch) {
+        return std::nullopt;
+    }
+    return block;
+}
+
+std::optional<std::string> wrapRequireBlock(std::string_view text) {
+    const auto block = findRequireBlock(text);
+    if (!block) {
+        return std::nullopt;
+    }
+    // head: up to and including the character before the first opener; middle: from that same
+    // character up to the semicolon, which is left out; tail: everything after the semicolon.
+    const std::string_view head = text.substr(0, block->firstOpener);
+    const std::string_view middle = text.substr(block->before, block->semicolon - block->before);
+    const std::string_view tail = text.substr(block->semicolon + 1);
+
+    std::string result;
+    result.reserve(head.size() + literals::evalPrefix.size() + middle.size() +
+                   literals::evalSuffix.size() + tail.size());
+    result.append(head)
+        .append(literals::evalPrefix)
+        .append(middle)
+        .append(literals::evalSuffix)
+        .append(tail);
+    return result;
+}
+
+std::optional<std::string> switchLibrary(std::string& scriptText) {
+    scriptText = removeBootstrapAndRename(scriptText);
+    return wrapRequireBlock(scriptText);
+}
+
+}  // namespace kq
