@@ -1,5 +1,7 @@
 #include "library_switch.hpp"
 
+#include <cstring>
+
 #include "cp936.hpp"
 #include "rewrite_literals.hpp"
 #include "text_search.hpp"
@@ -22,13 +24,18 @@ const Needle& requireOpenerNeedle() {
 
 bool hasPackageMarker(std::string_view text) { return findFirst(text, markerNeedle()) != noMatch; }
 
-std::string removeBootstrapAndRename(std::string_view text) {
+void removeBootstrapAndRenameIn(std::string& text) {
     static const Needle bootstrap(literals::bootstrapBlock, CaseMode::insensitive);
     static const Needle oldUse(literals::oldUseLine, CaseMode::insensitive);
-    std::string result = replaceAll(text, bootstrap, "");
+    replaceAllIn(text, bootstrap, "");
     // The use line goes first: renaming the marker first would change it beyond recognition.
-    replaceAllIn(result, oldUse, literals::newUseLine);
-    replaceAllIn(result, markerNeedle(), literals::standardModuleName);
+    replaceAllIn(text, oldUse, literals::newUseLine);
+    replaceAllIn(text, markerNeedle(), literals::standardModuleName);
+}
+
+std::string removeBootstrapAndRename(std::string_view text) {
+    std::string result(text);
+    removeBootstrapAndRenameIn(result);
     return result;
 }
 
@@ -87,8 +94,30 @@ std::optional<std::string> wrapRequireBlock(std::string_view text) {
     return result;
 }
 
+bool switchLibraryInPlace(std::string& text) {
+    removeBootstrapAndRenameIn(text);
+    const auto block = findRequireBlock(text);
+    if (!block) {
+        return false;
+    }
+    // The same pieces as wrapRequireBlock, moved within the one buffer: the tail to the end,
+    // then the suffix, the middle and the prefix, each into room already vacated.
+    const std::size_t headSize = block->firstOpener;
+    const std::size_t middleSize = block->semicolon - block->before;
+    const std::size_t tailSize = text.size() - block->semicolon - 1;
+    const std::size_t prefixSize = literals::evalPrefix.size();
+    const std::size_t suffixSize = literals::evalSuffix.size();
+    text.resize(headSize + prefixSize + middleSize + suffixSize + tailSize);
+    char* const data = text.data();
+    std::memmove(data + text.size() - tailSize, data + block->semicolon + 1, tailSize);
+    std::memcpy(data + headSize + prefixSize + middleSize, literals::evalSuffix.data(), suffixSize);
+    std::memmove(data + headSize + prefixSize, data + block->before, middleSize);
+    std::memcpy(data + headSize, literals::evalPrefix.data(), prefixSize);
+    return true;
+}
+
 std::optional<std::string> switchLibrary(std::string& scriptText) {
-    scriptText = removeBootstrapAndRename(scriptText);
+    removeBootstrapAndRenameIn(scriptText);
     return wrapRequireBlock(scriptText);
 }
 

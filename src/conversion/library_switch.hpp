@@ -15,6 +15,7 @@ bool hasPackageMarker(std::string_view text);
 // Rewrites 1 to 3: bootstrap block removed, the old use line switched, every remaining mention of
 // the package's module renamed to "CGI".
 std::string removeBootstrapAndRename(std::string_view text);
+void removeBootstrapAndRenameIn(std::string& text);
 
 // Where the require wrap cuts the text, as byte offsets (character positions - 1 on plain ASCII).
 struct RequireBlock {
@@ -35,5 +36,10 @@ std::optional<std::string> wrapRequireBlock(std::string_view text);
 // All four rewrites. `scriptText` is left holding the text after rewrite 3; the result is the
 // text to write, or nothing when rewrite 4 found no require block (then nothing is to be written).
 std::optional<std::string> switchLibrary(std::string& scriptText);
+
+// All four rewrites within the one buffer, for large scripts: true when `text` now holds the text
+// to write; false when rewrite 4 found no require block (`text` then holds the text after
+// rewrite 3, which is not to be written).
+bool switchLibraryInPlace(std::string& text);
 
 }  // namespace kq

@@ -85,6 +85,8 @@ std::size_t Matches::next() {
             }
         }
         if (matched == m) {
+            // Whatever lies behind the match is never looked at again (the caller may rewrite it).
+            cursor_ = cp936::BoundaryCursor(text_, pos_);
             return pos_ - m;
         }
     }
@@ -145,31 +147,54 @@ std::vector<std::size_t> findAll(std::string_view text, const Needle& needle) {
 }
 
 std::string replaceAll(std::string_view text, const Needle& needle, std::string_view replacement) {
-    std::string out;
-    Matches matches(text, needle, 0);
-    std::size_t copied = 0;
-    bool found = false;
-    for (std::size_t start = matches.next(); start != noMatch; start = matches.next()) {
-        if (!found) {
-            out.reserve(text.size() + replacement.size());
-            found = true;
-        }
-        out.append(text.substr(copied, start - copied));
-        out.append(replacement);
-        copied = start + needle.size();
-    }
-    if (!found) {
-        return std::string(text);
-    }
-    out.append(text.substr(copied));
-    return out;
+    std::string result(text);
+    replaceAllIn(result, needle, replacement);
+    return result;
 }
 
 bool replaceAllIn(std::string& text, const Needle& needle, std::string_view replacement) {
-    if (findFirst(text, needle) == noMatch) {
+    const std::size_t n = text.size();
+    const std::size_t m = needle.size();
+    const std::size_t r = replacement.size();
+    if (r <= m) {
+        // The text does not grow: compact it forward in place. Writes land only behind the
+        // matcher, which never reads behind the end of its last match.
+        Matches matches(text, needle, 0);
+        std::size_t write = 0;
+        std::size_t copied = 0;
+        bool found = false;
+        for (std::size_t start = matches.next(); start != noMatch; start = matches.next()) {
+            found = true;
+            std::memmove(text.data() + write, text.data() + copied, start - copied);
+            write += start - copied;
+            std::memcpy(text.data() + write, replacement.data(), r);
+            write += r;
+            copied = start + m;
+        }
+        if (!found) {
+            return false;
+        }
+        std::memmove(text.data() + write, text.data() + copied, n - copied);
+        text.resize(write + (n - copied));
+        return true;
+    }
+    // The text grows: find every match first, then fill from the end backwards.
+    const std::vector<std::size_t> starts = findAll(text, needle);
+    if (starts.empty()) {
         return false;
     }
-    text = replaceAll(text, needle, replacement);
+    text.resize(n + starts.size() * (r - m));
+    std::size_t sourceEnd = n;
+    std::size_t targetEnd = text.size();
+    for (auto it = starts.rbegin(); it != starts.rend(); ++it) {
+        const std::size_t after = *it + m;
+        const std::size_t segment = sourceEnd - after;
+        targetEnd -= segment;
+        std::memmove(text.data() + targetEnd, text.data() + after, segment);
+        targetEnd -= r;
+        std::memcpy(text.data() + targetEnd, replacement.data(), r);
+        sourceEnd = *it;
+    }
     return true;
 }
 

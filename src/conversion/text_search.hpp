@@ -73,7 +73,8 @@ std::vector<std::size_t> findAll(std::string_view text, const Needle& needle);
 // again and the text between matches keeps its case. An empty needle replaces nothing.
 std::string replaceAll(std::string_view text, const Needle& needle, std::string_view replacement);
 
-// The same in place; returns whether anything was replaced (the text is untouched otherwise).
+// The same in place, without a second buffer unless the text grows; returns whether anything was
+// replaced (the text is untouched otherwise).
 bool replaceAllIn(std::string& text, const Needle& needle, std::string_view replacement);
 
 }  // namespace kq

@@ -9,11 +9,11 @@ Status rewriteUploadScript(ScriptChannels& channels, const std::filesystem::path
         channels.closeReadChannel();
         return text.failure();
     }
-    UploadRewrite rewritten = rewriteUploadHandler(text.value(), variant);
+    const UploadRewriteIn rewritten = rewriteUploadHandlerIn(text.value(), variant);
     channels.closeReadChannel();
     // An unchanged text is not written again: the file already holds exactly these bytes.
-    if (rewritten.text != text.value()) {
-        if (auto written = channels.writeScript(name, rewritten.text); !written) {
+    if (rewritten.changed) {
+        if (auto written = channels.writeScript(name, text.value()); !written) {
             return written;
         }
     }

@@ -2,6 +2,7 @@
 // The upload-handler rewrite of the four upload scripts: the file name is taken from the upload
 // field itself and the content read with Perl's plain read in pieces of 1024 bytes.
 
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -14,7 +15,7 @@ enum class UploadVariant {
 };
 
 // The variant that the exact-name dispatch gives a listed script name, if any ("POST.cgi": none).
-std::optional<UploadVariant> uploadVariantFor(std::string_view scriptName);
+std::optional<UploadVariant> uploadVariantFor(const std::filesystem::path& scriptName);
 
 struct UploadRewrite {
     std::string text;
@@ -24,5 +25,12 @@ struct UploadRewrite {
 // The text transformation alone. The old loop line runs from the read-loop head to the first CR
 // or LF after it (or to the end of the text) and never spans lines.
 UploadRewrite rewriteUploadHandler(std::string_view text, UploadVariant variant);
+
+// The same in place, with no second copy of the script.
+struct UploadRewriteIn {
+    bool readLoopFound;
+    bool changed;  // false: the text is byte for byte what it was
+};
+UploadRewriteIn rewriteUploadHandlerIn(std::string& text, UploadVariant variant);
 
 }  // namespace kq

@@ -1,0 +1,176 @@
+// Fuzz target for the rewrites: arbitrary bytes go through the library switch, the upload-handler
+// rewrite (on the raw text and on the converted one, as the conversion pass chains them) and the
+// character search, and every result is checked against the plain step-by-step model.
+//
+// Input layout: byte 0 picks the upload variant (bit 0) and the length of a search text
+// (bits 1-7); byte 1 where that search text is cut out of the script; the rest is the script.
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "conversion/library_switch.hpp"
+#include "conversion/text_search.hpp"
+#include "conversion/upload_rewrite.hpp"
+#include "expected_texts.hpp"
+#include "reference_rewrite.hpp"
+#include "script_builder.hpp"
+
+namespace {
+
+namespace ref = kqtest::reference;
+namespace literal = kqtest::literal;
+
+void check(bool holds, const char* invariant) {
+    if (!holds) {
+        std::fprintf(stderr, "rewrite_fuzz: invariant broken: %s\n", invariant);
+        std::abort();
+    }
+}
+
+// Byte offsets of every occurrence of the package marker, overlapping ones included.
+std::vector<std::size_t> markerOccurrences(std::string_view text) {
+    const ref::CharText chars(text);
+    const ref::CharText marker(literal::packageMarker);
+    std::vector<std::size_t> found;
+    for (std::size_t pos = 1; pos <= chars.length(); ++pos) {
+        if (ref::matchesAt(chars, pos, marker, ref::Compare::ignoreCase)) {
+            found.push_back(chars.byteOffset(pos));
+        }
+    }
+    return found;
+}
+
+// After the rename, a marker can only remain where the text spells it anew around an inserted
+// "CGI" (as "kq" + "CGI"): every occurrence must overlap one.
+void checkNoMarkerLeft(const ref::AfterRename& renamed) {
+    for (const std::size_t at : markerOccurrences(renamed.text)) {
+        bool touchesInsertion = false;
+        for (const std::size_t inserted : renamed.insertedNameAt) {
+            touchesInsertion =
+                touchesInsertion || (at < inserted + literal::standardModuleName.size() &&
+                                     inserted < at + literal::packageMarker.size());
+        }
+        check(touchesInsertion, "a package marker survived the rename");
+    }
+}
+
+void checkRequireWrap(const std::string& renamed, const std::optional<std::string>& written) {
+    const std::optional<ref::Positions> at = ref::requirePositions(renamed);
+    const std::optional<kq::RequireBlock> block = kq::findRequireBlock(renamed);
+    check(block.has_value() == at.has_value(), "require block found by one side only");
+    check(written.has_value() == at.has_value(), "switchLibrary result without a require block");
+    check(kq::wrapRequireBlock(renamed) == written, "wrapRequireBlock differs from switchLibrary");
+    if (!at) {
+        return;
+    }
+    const ref::CharText chars(renamed);
+    check(block->firstOpener == chars.byteOffset(at->a), "a");
+    check(block->before == chars.byteOffset(at->x), "x");
+    check(block->dollar == chars.byteOffset(at->d), "d");
+    check(block->lastOpener == chars.byteOffset(at->r), "r");
+    check(block->semicolon == chars.byteOffset(at->q), "q");
+
+    // head + eval prefix + middle + eval suffix + tail, cut at the engine's own offsets: the
+    // character before the opener in both head and middle, the semicolon in neither.
+    const std::string expected = renamed.substr(0, block->firstOpener) + literal::evalPrefix() +
+                                 renamed.substr(block->before, block->semicolon - block->before) +
+                                 literal::evalSuffix() + renamed.substr(block->semicolon + 1);
+    check(*written == expected, "result is not head, prefix, middle, suffix, tail");
+    // Counted piece by piece: a stray lead byte just before the semicolon pairs with the "}" of
+    // the suffix when the whole result is read again, so the whole text may count one less.
+    const std::size_t pieces =
+        kqtest::characterCount(renamed.substr(0, block->firstOpener)) +
+        kqtest::characterCount(literal::evalPrefix()) +
+        kqtest::characterCount(renamed.substr(block->before, block->semicolon - block->before)) +
+        kqtest::characterCount(literal::evalSuffix()) +
+        kqtest::characterCount(renamed.substr(block->semicolon + 1));
+    check(pieces == kqtest::characterCount(renamed) + 283, "result is not 283 characters longer");
+    check(ref::hasMarker(renamed) || !kq::hasPackageMarker(*written),
+          "the require wrap brought a package marker in");
+}
+
+void checkUpload(std::string_view script, bool post) {
+    const ref::UploadResult expected =
+        ref::rewriteUpload(script, post ? ref::Upload::post : ref::Upload::profile);
+    const kq::UploadRewrite result = kq::rewriteUploadHandler(
+        script, post ? kq::UploadVariant::post : kq::UploadVariant::profile);
+    check(result.text == expected.text, "upload rewrite differs from the step-by-step result");
+    check(result.readLoopFound == expected.readLoopFound, "readLoopFound");
+}
+
+void checkSearch(std::string_view text, std::string_view needleText, bool exact) {
+    if (needleText.empty()) {
+        const kq::Needle empty(needleText, kq::CaseMode::insensitive);
+        check(kq::replaceAll(text, empty, "<>") == text, "an empty search text replaced");
+        return;
+    }
+    const ref::Replaced expected = ref::replaceAll(
+        text, needleText, "<>", exact ? ref::Compare::exact : ref::Compare::ignoreCase);
+    const kq::Needle needle(needleText, exact ? kq::CaseMode::exact : kq::CaseMode::insensitive);
+    check(kq::replaceAll(text, needle, "<>") == expected.text, "replaceAll");
+
+    std::vector<std::size_t> offsets;
+    for (std::size_t k = 0; k < expected.insertedAt.size(); ++k) {
+        offsets.push_back(expected.insertedAt[k] - 2 * k + k * needleText.size());
+    }
+    check(kq::findAll(text, needle) == offsets, "findAll");
+    check(kq::findFirst(text, needle) == (offsets.empty() ? kq::noMatch : offsets.front()),
+          "findFirst");
+    if (!offsets.empty()) {
+        // From the character after the first match's start, the next non-overlapping match or
+        // an overlapping one may come first: compare with the model searched from there.
+        const ref::CharText chars(text);
+        const ref::CharText needleChars(needleText);
+        std::size_t pos = 1;
+        while (chars.byteOffset(pos) != offsets.front()) {
+            ++pos;
+        }
+        const std::size_t next = ref::findFrom(
+            chars, pos + 1, needleChars, exact ? ref::Compare::exact : ref::Compare::ignoreCase);
+        const std::size_t from = chars.byteOffset(pos + 1);
+        check(
+            kq::findFirst(text, needle, from) == (next == 0 ? kq::noMatch : chars.byteOffset(next)),
+            "findFirst from a later boundary");
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size < 2) {
+        return 0;
+    }
+    const bool post = (data[0] & 1u) == 0;
+    const std::size_t needleLength = (data[0] >> 1) % 33u;
+    const std::string script(reinterpret_cast<const char*>(data + 2), size - 2);
+
+    check(kq::hasPackageMarker(script) == ref::hasMarker(script), "marker test");
+
+    const ref::AfterRename renamed = ref::renameModule(script);
+    std::string scriptText = script;
+    const std::optional<std::string> written = kq::switchLibrary(scriptText);
+    check(scriptText == renamed.text, "text after rewrite 3 differs from the step-by-step result");
+    checkNoMarkerLeft(renamed);
+    checkRequireWrap(scriptText, written);
+
+    // The pass's in-place form of the same four rewrites.
+    std::string inPlace = script;
+    const bool convertedInPlace = kq::switchLibraryInPlace(inPlace);
+    check(convertedInPlace == written.has_value(), "in-place switch disagrees on the require block");
+    check(inPlace == (written ? *written : scriptText), "in-place switch differs from switchLibrary");
+
+    checkUpload(script, post);
+    if (written) {
+        checkUpload(*written, post);
+    }
+
+    const std::size_t start = script.empty() ? 0 : data[1] % script.size();
+    checkSearch(script, std::string_view(script).substr(start, needleLength), (data[1] & 1u) != 0);
+    return 0;
+}

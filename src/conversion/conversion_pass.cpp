@@ -1,0 +1,130 @@
+#include "conversion_pass.hpp"
+
+#include <algorithm>
+
+#include "library_switch.hpp"
+#include "pass_texts.hpp"
+#include "script_file.hpp"
+#include "upload_handlers.hpp"
+
+namespace kq {
+
+namespace {
+
+// Checks 1 and 2: a folder chosen and at least one script listed. After a failed check the user
+// is told why and asked for the folder again, for as long as a check fails; false when the user
+// cancels that choice.
+bool ensureScriptsListed(PassWindow& window) {
+    for (;;) {
+        if (window.folderPath().empty()) {
+            window.showMessage(texts::noFolderMessage);
+        } else if (window.scriptCount() == 0) {
+            window.showMessage(texts::noScriptMessage);
+        } else {
+            return true;
+        }
+        if (!window.chooseFolder()) {
+            return false;
+        }
+    }
+}
+
+ScriptReport failed(const std::filesystem::path& name, ScriptFailure failure) {
+    const ScriptOutcome outcome = failure.kind == FailureKind::readLoopNotFound
+                                      ? ScriptOutcome::needsCheck
+                                      : ScriptOutcome::notConverted;
+    return {name, outcome, std::move(failure)};
+}
+
+// Steps 5 to 7 for one script: read, and when it carries the package marker, switch the library,
+// write, move the bar, and give the four upload scripts their second rewrite.
+ScriptReport convertOne(PassWindow& window, ScriptChannels& channels, std::size_t index,
+                        const PassOptions& options) {
+    const std::filesystem::path name = window.scriptAt(index);
+    auto read = channels.readScript(name);
+    if (!read) {
+        channels.closeReadChannel();
+        return failed(name, read.failure());
+    }
+    std::string& scriptText = read.value();
+    if (!hasPackageMarker(scriptText)) {
+        channels.closeReadChannel();
+        return {name, ScriptOutcome::leftAlone, std::nullopt};
+    }
+    // The original bytes are kept only when someone wants to see the change.
+    const std::string before = options.onChange ? scriptText : std::string();
+    // switchLibrary's rewrites, done within the buffer just read: no second copy of the script.
+    const bool converted = switchLibraryInPlace(scriptText);
+    channels.closeReadChannel();
+    if (!converted) {
+        return failed(name, ScriptFailure{name, FailureKind::noRequireBlock, {}});
+    }
+    if (auto written = channels.writeScript(name, scriptText); !written) {
+        return failed(name, written.failure());
+    }
+    // The upload rewrite reads the script again: hold no other copy of it meanwhile.
+    std::string().swap(scriptText);
+    window.setProgressValue(index);
+
+    ScriptReport report{name, ScriptOutcome::converted, std::nullopt};
+    // Exact names only: "POST.cgi" gets the library switch and nothing more.
+    if (const auto variant = uploadVariantFor(name)) {
+        const Status upload = *variant == UploadVariant::post ? stp61(channels, name)
+                                                              : Stp62(channels, name);
+        if (!upload) {
+            report = failed(name, upload.failure());
+        }
+    }
+    if (options.onChange) {
+        auto after = channels.readScript(name);
+        channels.closeReadChannel();
+        if (after) {
+            options.onChange(name, before, after.value());
+        }
+    }
+    channels.closeReadChannel();
+    return report;
+}
+
+}  // namespace
+
+std::vector<ScriptReport> PassOutcome::problems() const {
+    std::vector<ScriptReport> result;
+    std::copy_if(scripts.begin(), scripts.end(), std::back_inserter(result),
+                 [](const ScriptReport& r) {
+                     return r.outcome == ScriptOutcome::notConverted ||
+                            r.outcome == ScriptOutcome::needsCheck;
+                 });
+    return result;
+}
+
+PassOutcome convertScripts(PassWindow& window, const PassOptions& options) {
+    PassOutcome outcome;
+    if (!ensureScriptsListed(window)) {
+        return outcome;
+    }
+    const std::size_t count = window.scriptCount();
+    window.setProgressMaximum(count - 1);
+    window.setPointer(MousePointer::busy);
+
+    ScriptChannels channels(window.scriptFolder(), options.dryRun);
+    if (!options.dryRun) {
+        removeLeftoverTemporaries(window.scriptFolder());
+    }
+    outcome.scripts.reserve(count);
+    for (std::size_t index = 0; index < count; ++index) {
+        outcome.scripts.push_back(convertOne(window, channels, index, options));
+    }
+    if (const auto problems = outcome.problems(); !problems.empty()) {
+        window.reportProblems(problems);
+    }
+
+    window.clearScriptList();
+    window.setPointer(MousePointer::normal);
+    window.addListLine(texts::completionLine);
+    window.showFinishPage();
+    outcome.finished = true;
+    return outcome;
+}
+
+}  // namespace kq

@@ -1,0 +1,23 @@
+#pragma once
+// The files of a site folder and the scripts among them, in the order the conversion takes them.
+
+#include <filesystem>
+#include <system_error>
+#include <vector>
+
+namespace kq {
+
+// The names of the folder's ordinary files: regular files or links to them, not hidden
+// (Windows: hidden or system attribute; elsewhere: a name that starts with "."). Ordered by name
+// with the ASCII letters folded to upper case, ties broken by the exact name. An empty folder path
+// lists nothing. `error` is set when the folder cannot be listed.
+std::vector<std::filesystem::path> listFolderFiles(const std::filesystem::path& folder,
+                                                   std::error_code& error);
+
+// True when the name's last four characters are ".cgi" exactly ("B.CGI" is not a script).
+bool isScriptName(const std::filesystem::path& name);
+
+// The script names among `files`, in their order.
+std::vector<std::filesystem::path> scriptNames(const std::vector<std::filesystem::path>& files);
+
+}  // namespace kq
