@@ -1,0 +1,212 @@
+#pragma once
+// The wizard window's controls as data, in creation order: kind, container, initial text,
+// position and size in twips, initial state, tab index, font, colours, border and picture. The
+// window layer creates the real controls from this table alone, and the logic takes its initial
+// state from it; no control is placed anywhere else.
+
+#include <array>
+#include <cstddef>
+#include <optional>
+#include <string_view>
+
+#include "control_id.hpp"
+#include "form_texts.hpp"
+
+namespace kq::wizard {
+
+enum class ControlKind : std::uint8_t {
+    frame,        // container without caption
+    label,        // static text, left-aligned, wrapped within its width
+    button,       // push button; "&" marks the access key
+    textBox,      // single-line editable text
+    listBox,      // single selection, lines kept in the order added
+    fileListBox,  // the ordinary files of one folder
+    pictureBox,   // container with background, border and an optional bitmap at its top left
+    image,        // bitmap at its natural size, no border or background
+    progressBar,  // horizontal, filled from the left
+};
+
+// White: the system's window-background colour behind window-text colour. Standard: the
+// system's colours for the kind (button face for frames, labels, buttons and picture boxes;
+// window colours for the text box and the list boxes).
+enum class Colours : std::uint8_t { standard, white };
+
+enum class Border : std::uint8_t {
+    none,
+    etched,  // the frame's etched rectangle
+    flat,    // one pixel
+    sunken,  // two pixels
+};
+
+enum class Picture : std::uint8_t { none, banner, headerImage };
+
+// Twips: 1/1440 inch, 15 to a pixel at 96 dots per inch. Left and top are measured from the
+// top-left corner of the container's inner area (inside its border).
+struct TwipsRect {
+    int left;
+    int top;
+    int width;
+    int height;
+
+    constexpr int right() const { return left + width; }
+    constexpr int bottom() const { return top + height; }
+};
+
+// Every font has the Chinese GB2312 character set. An empty face means the window's font.
+struct FontSpec {
+    std::wstring_view face;
+    int pointsTimes100;
+    bool bold;
+};
+
+struct ControlSpec {
+    std::string_view name;
+    ControlId id;
+    ControlKind kind;
+    std::optional<ControlId> container;  // nothing: directly in the window
+    std::wstring_view text;              // caption, label text or initial text; empty for none
+    TwipsRect rect;
+    bool visible;  // its own visibility: a child of a hidden container is off screen
+    bool enabled;
+    std::optional<int> tabIndex;  // nothing: takes no place in the tab order
+    FontSpec font;
+    Colours colours;
+    Border border;
+    Picture picture;
+    bool autoSize;  // picture box: fits its bitmap; label: fits its text
+};
+
+// --- The window ---
+
+inline constexpr int clientWidthTwips = 7950;
+inline constexpr int clientHeightTwips = 5520;
+inline constexpr int twipsPerInch = 1440;
+
+// The font of every control without one of its own; the same face and size as the bold headings.
+inline constexpr FontSpec windowFont{L"宋体", 900, false};
+
+// The progress bar `pg` at start.
+struct ProgressState {
+    double minimum;
+    double maximum;
+    double value;
+};
+inline constexpr ProgressState pgAtStart{0, 100, 0};
+
+// Bitmaps: sizes and colour depths are fixed, their contents are the resources'.
+struct BitmapSpec {
+    int width;
+    int height;
+    int bitsPerPixel;
+};
+inline constexpr BitmapSpec bannerBitmap{164, 314, 4};  // Picture2, the left banner
+inline constexpr BitmapSpec headerBitmap{55, 55, 4};    // Image1, in the heading strip
+// The program icon holds these square sizes, each in 24-bit colour.
+inline constexpr std::array<int, 3> iconSizes{16, 32, 48};
+
+// Pixels from twips at the window's dots per inch, rounded to the nearest pixel.
+constexpr int twipsToPixels(int twips, int dpi) {
+    const long long scaled = static_cast<long long>(twips) * dpi;
+    const long long half = twipsPerInch / 2;
+    return static_cast<int>(scaled >= 0 ? (scaled + half) / twipsPerInch
+                                        : -((-scaled + half) / twipsPerInch));
+}
+
+constexpr int borderPixels(Border border) {
+    switch (border) {
+        case Border::none:
+            return 0;
+        case Border::flat:
+            return 1;
+        case Border::etched:
+        case Border::sunken:
+            return 2;
+    }
+    return 0;
+}
+
+// Labels and the image are drawn beneath the other controls of their container, whatever the
+// creation order (Label6 lies partly under pg and List1).
+constexpr bool drawnBeneathSiblings(ControlKind kind) {
+    return kind == ControlKind::label || kind == ControlKind::image;
+}
+
+// --- The controls ---
+
+namespace layout_detail {
+
+inline constexpr std::optional<ControlId> window = std::nullopt;
+inline constexpr FontSpec ownFont{};  // the window's font
+inline constexpr FontSpec kaiti1425{L"楷体_GB2312", 1425, false};
+inline constexpr FontSpec kaiti2175{L"楷体_GB2312", 2175, false};
+inline constexpr FontSpec song900Bold{L"宋体", 900, true};
+inline constexpr FontSpec song1500{L"宋体", 1500, false};
+
+using K = ControlKind;
+using C = Colours;
+using B = Border;
+using P = Picture;
+using I = ControlId;
+
+}  // namespace layout_detail
+
+// clang-format off
+inline constexpr std::array<ControlSpec, controlCount> controls = [] {
+    using namespace layout_detail;
+    return std::array<ControlSpec, controlCount>{{
+    // name        id           kind            container    text                  Left  Top   Width Height  visible enabled tab  font         colours     border      picture          autoSize
+    {"Frame2",   I::Frame2,   K::frame,       window,      L"",                  {0,    1080, 8055, 3735}, false, true,  13,  ownFont,     C::standard, B::none,   P::none,        false},
+    {"getfile",  I::getfile,  K::button,      I::Frame2,   texts::getfile,       {6600, 120,  1335, 255},  true,  true,  16,  ownFont,     C::standard, B::none,   P::none,        false},
+    {"Text1",    I::Text1,    K::textBox,     I::Frame2,   L"",                  {0,    120,  6615, 270},  true,  true,  15,  ownFont,     C::standard, B::sunken, P::none,        false},
+    {"File1",    I::File1,    K::fileListBox, I::Frame2,   L"",                  {0,    600,  7575, 3150}, true,  true,  14,  ownFont,     C::standard, B::sunken, P::none,        false},
+    {"Frame3",   I::Frame3,   K::frame,       window,      L"",                  {0,    1080, 7815, 3735}, false, true,  17,  ownFont,     C::standard, B::none,   P::none,        false},
+    {"List1",    I::List1,    K::listBox,     I::Frame3,   L"",                  {240,  840,  7455, 2760}, true,  true,  25,  ownFont,     C::standard, B::sunken, P::none,        false},
+    {"pg",       I::pg,       K::progressBar, I::Frame3,   L"",                  {240,  480,  7455, 255},  true,  true,  20,  ownFont,     C::standard, B::none,   P::none,        false},
+    {"Label6",   I::Label6,   K::label,       I::Frame3,   texts::label6,        {240,  120,  7455, 1215}, true,  true,  19,  song1500,    C::standard, B::none,   P::none,        false},
+    {"Picture2", I::Picture2, K::pictureBox,  window,      L"",                  {0,    0,    2520, 4770}, true,  true,  2,   ownFont,     C::standard, B::sunken, P::banner,      true},
+    {"fish",     I::fish,     K::frame,       window,      L"",                  {2520, 0,    5415, 4815}, false, true,  21,  ownFont,     C::white,    B::none,   P::none,        false},
+    {"Label9",   I::Label9,   K::label,       I::fish,     texts::label9,        {120,  4320, 4695, 255},  true,  true,  24,  ownFont,     C::white,    B::none,   P::none,        false},
+    {"Label8",   I::Label8,   K::label,       I::fish,     texts::label8,        {120,  840,  5175, 615},  true,  true,  23,  ownFont,     C::white,    B::none,   P::none,        false},
+    {"Label7",   I::Label7,   K::label,       I::fish,     texts::label7,        {120,  120,  2535, 495},  true,  true,  22,  kaiti2175,   C::white,    B::none,   P::none,        false},
+    {"cancel",   I::cancel,   K::button,      window,      texts::cancel,        {6600, 5040, 1215, 375},  true,  true,  9,   ownFont,     C::standard, B::none,   P::none,        false},
+    {"next1",    I::next1,    K::button,      window,      texts::next1,         {4320, 5040, 1215, 375},  true,  true,  8,   ownFont,     C::standard, B::none,   P::none,        false},
+    {"prev",     I::prev,     K::button,      window,      texts::prev,          {3000, 5040, 1215, 375},  true,  false, 7,   ownFont,     C::standard, B::none,   P::none,        false},
+    {"Frame1",   I::Frame1,   K::frame,       window,      L"",                  {0,    4800, 7815, 135},  true,  true,  3,   ownFont,     C::standard, B::etched, P::none,        false},
+    {"Picture1", I::Picture1, K::pictureBox,  window,      L"",                  {0,    0,    7935, 975},  false, true,  1,   ownFont,     C::white,    B::flat,   P::none,        false},
+    {"info2",    I::info2,    K::label,       I::Picture1, texts::info2,         {360,  360,  450,  180},  true,  true,  12,  ownFont,     C::white,    B::none,   P::none,        true},
+    {"info1",    I::info1,    K::label,       I::Picture1, texts::info1,         {120,  120,  510,  180},  true,  true,  11,  song900Bold, C::white,    B::none,   P::none,        true},
+    {"Image1",   I::Image1,   K::image,       I::Picture1, L"",                  {6960, 75,   825,  825},  true,  true,  {},  ownFont,     C::standard, B::none,   P::headerImage, false},
+    {"Welcome",  I::Welcome,  K::frame,       window,      L"",                  {2520, 0,    5415, 4695}, true,  true,  0,   ownFont,     C::white,    B::none,   P::none,        false},
+    {"Label4",   I::Label4,   K::label,       I::Welcome,  texts::label4,        {240,  3840, 4815, 615},  true,  true,  10,  song900Bold, C::white,    B::none,   P::none,        false},
+    {"Label3",   I::Label3,   K::label,       I::Welcome,  texts::label3,        {240,  1440, 4455, 615},  true,  true,  6,   ownFont,     C::white,    B::none,   P::none,        false},
+    {"Label2",   I::Label2,   K::label,       I::Welcome,  texts::label2,        {240,  720,  4815, 735},  true,  true,  5,   ownFont,     C::white,    B::none,   P::none,        false},
+    {"Label1",   I::Label1,   K::label,       I::Welcome,  texts::label1,        {120,  120,  5055, 495},  true,  true,  4,   kaiti1425,   C::white,    B::none,   P::none,        false},
+    }};
+}();
+// clang-format on
+
+constexpr const ControlSpec& controlSpec(ControlId id) {
+    return controls[indexOf(id)];
+}
+
+// Every row sits at its id's place, and every container is a frame or picture box created before
+// its children.
+constexpr bool tableIsConsistent() {
+    for (std::size_t row = 0; row < controls.size(); ++row) {
+        if (indexOf(controls[row].id) != row) {
+            return false;
+        }
+        if (const auto container = controls[row].container) {
+            const ControlKind kind = controlSpec(*container).kind;
+            if (indexOf(*container) >= row ||
+                (kind != ControlKind::frame && kind != ControlKind::pictureBox)) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+static_assert(tableIsConsistent(),
+              "layout rows out of order or in a container that cannot hold them");
+
+}  // namespace kq::wizard

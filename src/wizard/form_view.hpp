@@ -1,0 +1,44 @@
+#pragma once
+// What the window layer does with every change of the form's state: the logic keeps the state,
+// the view mirrors each change onto the real controls, in the order the changes happen.
+// Before the first call the view shows the controls as the layout table creates them.
+
+#include <filesystem>
+#include <string_view>
+#include <vector>
+
+#include "control_id.hpp"
+#include "conversion/conversion_pass.hpp"
+
+namespace kq::wizard {
+
+class FormView {
+  public:
+    FormView() = default;
+    virtual ~FormView() = default;
+    FormView(const FormView&) = delete;
+    FormView& operator=(const FormView&) = delete;
+    FormView(FormView&&) = delete;
+    FormView& operator=(FormView&&) = delete;
+
+    virtual void setVisible(ControlId control, bool visible) = 0;
+    virtual void setEnabled(ControlId control, bool enabled) = 0;
+    // Caption of a button, text of a label or text box.
+    virtual void setText(ControlId control, std::wstring_view text) = 0;
+
+    virtual void listClear(ControlId list) = 0;
+    virtual void listAppend(ControlId list, std::wstring_view line) = 0;
+
+    // The file list's folder and the file names it shows, in its order.
+    virtual void fileListSet(ControlId fileList, const std::filesystem::path& folder,
+                             const std::vector<std::filesystem::path>& entries) = 0;
+
+    virtual void progressRange(ControlId bar, double minimum, double maximum) = 0;
+    virtual void progressValue(ControlId bar, double value) = 0;
+
+    // The window's mouse pointer. Takes effect at once: the conversion pass does not return to
+    // the message loop until it is done.
+    virtual void setPointer(MousePointer pointer) = 0;
+};
+
+}  // namespace kq::wizard

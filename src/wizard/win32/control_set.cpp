@@ -1,0 +1,189 @@
+#include "control_set.hpp"
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <climits>
+#include <string>
+#include <vector>
+
+#include "control_ids.hpp"
+#include "dpi.hpp"
+#include "panel.hpp"
+#include "wizard/form_layout.hpp"
+
+namespace kq::wizard::win32 {
+
+namespace {
+
+struct WindowKind {
+    const wchar_t* className;
+    DWORD style;
+    DWORD exStyle;
+};
+
+bool takesFocus(ControlKind kind) {
+    switch (kind) {
+        case ControlKind::button:
+        case ControlKind::textBox:
+        case ControlKind::listBox:
+        case ControlKind::fileListBox:
+        case ControlKind::pictureBox:
+            return true;
+        case ControlKind::frame:
+        case ControlKind::label:
+        case ControlKind::image:
+        case ControlKind::progressBar:
+            return false;
+    }
+    return false;
+}
+
+DWORD borderStyle(Border border) { return border == Border::flat ? WS_BORDER : 0; }
+
+DWORD borderExStyle(Border border) { return border == Border::sunken ? WS_EX_CLIENTEDGE : 0; }
+
+WindowKind windowKindOf(const ControlSpec& spec) {
+    switch (spec.kind) {
+        case ControlKind::frame:
+            // A frame with a border draws its etched rectangle itself (the separator line).
+            return {panelClassName, WS_CLIPCHILDREN, WS_EX_CONTROLPARENT};
+        case ControlKind::label:
+            // An auto-sized label is as wide as its one line, so it must never wrap.
+            return {L"STATIC", static_cast<DWORD>(spec.autoSize ? SS_LEFTNOWORDWRAP : SS_LEFT) |
+                                   SS_NOPREFIX,
+                    0};
+        case ControlKind::button:
+            return {L"BUTTON", BS_PUSHBUTTON, 0};
+        case ControlKind::textBox:
+            return {L"EDIT", ES_LEFT | ES_AUTOHSCROLL, borderExStyle(spec.border)};
+        case ControlKind::listBox:
+        case ControlKind::fileListBox:
+            // Not sorted: lines stay in the order they were added. No integral height: the box
+            // keeps the height the layout gives it.
+            return {L"LISTBOX", LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL,
+                    borderExStyle(spec.border)};
+        case ControlKind::pictureBox:
+            return {panelClassName, WS_CLIPCHILDREN | borderStyle(spec.border),
+                    borderExStyle(spec.border)};
+        case ControlKind::image:
+            return {panelClassName, 0, 0};
+        case ControlKind::progressBar:
+            return {PROGRESS_CLASSW, 0, 0};
+    }
+    return {L"STATIC", 0, 0};
+}
+
+}  // namespace
+
+ControlSet::ControlSet(HWND form, HINSTANCE instance, const Pictures& pictures) : form_(form) {
+    for (const ControlSpec& spec : controls) {
+        const WindowKind kind = windowKindOf(spec);
+        DWORD style = WS_CHILD | WS_CLIPSIBLINGS | kind.style;
+        if (spec.visible) {
+            style |= WS_VISIBLE;
+        }
+        if (!spec.enabled) {
+            style |= WS_DISABLED;
+        }
+        if (spec.tabIndex && takesFocus(spec.kind)) {
+            style |= WS_TABSTOP;
+        }
+        const HWND parent = spec.container ? (*this)[*spec.container] : form_;
+        const std::wstring text(spec.text);
+        windows_[indexOf(spec.id)] = CreateWindowExW(
+            kind.exStyle, kind.className, text.c_str(), style, 0, 0, 0, 0, parent,
+            reinterpret_cast<HMENU>(static_cast<INT_PTR>(controlIdOf(spec.id))), instance,
+            // Panels draw from the pictures and only read them.
+            kind.className == panelClassName ? const_cast<Pictures*>(&pictures) : nullptr);
+        if (spec.kind == ControlKind::progressBar) {
+            SendMessageW((*this)[spec.id], PBM_SETRANGE32, static_cast<WPARAM>(pgAtStart.minimum),
+                         static_cast<LPARAM>(pgAtStart.maximum));
+            SendMessageW((*this)[spec.id], PBM_SETPOS, static_cast<WPARAM>(pgAtStart.value), 0);
+        }
+    }
+    stackInTabOrder();
+}
+
+bool ControlSet::complete() const {
+    return std::all_of(windows_.begin(), windows_.end(), [](HWND w) { return w != nullptr; });
+}
+
+// Siblings are stacked by tab index, so that the dialog manager's Tab follows it, with labels
+// and the image at the bottom: drawn beneath everything else in their container.
+void ControlSet::stackInTabOrder() const {
+    std::vector<std::optional<ControlId>> containers{std::nullopt};
+    for (const ControlSpec& spec : controls) {
+        if (spec.kind == ControlKind::frame || spec.kind == ControlKind::pictureBox) {
+            containers.push_back(spec.id);
+        }
+    }
+    for (const std::optional<ControlId>& container : containers) {
+        std::vector<const ControlSpec*> children;
+        for (const ControlSpec& spec : controls) {
+            if (spec.container == container) {
+                children.push_back(&spec);
+            }
+        }
+        std::stable_sort(children.begin(), children.end(),
+                         [](const ControlSpec* a, const ControlSpec* b) {
+                             const auto key = [](const ControlSpec* s) {
+                                 return std::pair{drawnBeneathSiblings(s->kind),
+                                                  s->tabIndex.value_or(INT_MAX)};
+                             };
+                             return key(a) < key(b);
+                         });
+        HWND above = HWND_TOP;
+        for (const ControlSpec* child : children) {
+            const HWND window = (*this)[child->id];
+            SetWindowPos(window, above, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+            above = window;
+        }
+    }
+}
+
+void ControlSet::applyDpi(UINT dpi) {
+    dpi_ = dpi;
+    fonts_.emplace(form_, dpi);
+    for (const ControlSpec& spec : controls) {
+        place(spec.id);
+    }
+    InvalidateRect(form_, nullptr, TRUE);
+}
+
+void ControlSet::textChanged(ControlId control) {
+    if (controlSpec(control).autoSize && controlSpec(control).kind == ControlKind::label) {
+        place(control);
+    }
+}
+
+void ControlSet::place(ControlId control) {
+    const ControlSpec& spec = controlSpec(control);
+    const HWND window = (*this)[control];
+    if (window == nullptr || !fonts_) {
+        return;
+    }
+    const HFONT font = fonts_->fontFor(spec.font);
+    SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+
+    int width = pixelsFromTwips(spec.rect.width, dpi_);
+    int height = pixelsFromTwips(spec.rect.height, dpi_);
+    if (spec.autoSize && spec.kind == ControlKind::label) {
+        std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
+        text.resize(static_cast<std::size_t>(
+            GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
+        const WindowDc dc(window);
+        const SelectedObject selected(dc.get(), font);
+        RECT extent{};
+        DrawTextW(dc.get(), text.c_str(), static_cast<int>(text.size()), &extent,
+                  DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX | DT_LEFT);
+        width = extent.right - extent.left;
+        height = extent.bottom - extent.top;
+    }
+    SetWindowPos(window, nullptr, pixelsFromTwips(spec.rect.left, dpi_),
+                 pixelsFromTwips(spec.rect.top, dpi_), width, height,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    InvalidateRect(window, nullptr, TRUE);
+}
+
+}  // namespace kq::wizard::win32

@@ -1,0 +1,49 @@
+#pragma once
+// The controls of the wizard window, made from the layout table: created once, inside their
+// containers, in the table's order; stacked so that the tab order follows the tab indexes and
+// labels lie beneath their siblings; placed, sized and given their fonts by one layout function
+// at the window's DPI.
+
+#include <windows.h>
+
+#include <array>
+#include <optional>
+
+#include "font_set.hpp"
+#include "pictures.hpp"
+#include "wizard/control_id.hpp"
+
+namespace kq::wizard::win32 {
+
+class ControlSet {
+public:
+    // Creates every control inside `form` with its initial text, state, border and colours.
+    // Positions, sizes and fonts follow with applyDpi. `pictures` must outlive the window.
+    ControlSet(HWND form, HINSTANCE instance, const Pictures& pictures);
+
+    // The control's window; borrowed: it is destroyed with the form.
+    HWND operator[](ControlId control) const { return windows_[indexOf(control)]; }
+
+    // False when a control could not be created.
+    bool complete() const;
+
+    // Fonts for `dpi`, then every control placed from the layout table at that DPI.
+    void applyDpi(UINT dpi);
+    UINT dpi() const { return dpi_; }
+
+    // An auto-sized label fits its new text; every other control keeps its box.
+    void textChanged(ControlId control);
+
+private:
+    // The layout function: the control's box in pixels, from its twips at the current DPI, and
+    // its font. An auto-sized label takes the size of its text, its top-left corner fixed.
+    void place(ControlId control);
+    void stackInTabOrder() const;
+
+    HWND form_;  // borrowed: the window that owns this set
+    std::array<HWND, controlCount> windows_{};
+    UINT dpi_ = 0;
+    std::optional<FontSet> fonts_;
+};
+
+}  // namespace kq::wizard::win32

@@ -1,0 +1,38 @@
+#include "win32_platform.hpp"
+
+#include <shlobj.h>
+
+#include <string>
+
+#include "unique_handle.hpp"
+
+namespace kq::wizard::win32 {
+
+std::optional<std::filesystem::path> Win32Platform::browseForFolder(std::wstring_view title) {
+    const std::wstring titleText(title);  // stays valid until the chooser has returned
+    BROWSEINFOW browse{};
+    browse.hwndOwner = form_;  // modal to the wizard window
+    browse.pidlRoot = nullptr;  // the whole shell namespace, from the desktop down
+    browse.lpszTitle = titleText.c_str();
+    browse.ulFlags = BIF_RETURNONLYFSDIRS | BIF_DONTGOBELOWDOMAIN;
+    const UniqueIdList chosen(SHBrowseForFolderW(&browse));
+    if (!chosen) {
+        return std::nullopt;  // cancelled or closed
+    }
+    // Only file-system folders can be confirmed, so a confirmed folder has a path; should the
+    // shell still give none, the choice counts as not made and the old folder stays.
+    wchar_t path[MAX_PATH] = {};
+    if (!SHGetPathFromIDListW(chosen.get(), path)) {
+        return std::nullopt;
+    }
+    return std::filesystem::path(path);  // exactly as the shell gives it
+}
+
+void Win32Platform::showErrorMessage(std::wstring_view text, std::wstring_view caption) {
+    MessageBoxW(form_, std::wstring(text).c_str(), std::wstring(caption).c_str(),
+                MB_ICONERROR | MB_OK);
+}
+
+void Win32Platform::endProgram() { DestroyWindow(form_); }
+
+}  // namespace kq::wizard::win32

@@ -1,0 +1,24 @@
+#pragma once
+// The system services the wizard uses besides its own window, on Win32: the shell's folder
+// chooser, the message box and the end of the program. The folder listing is the shared one.
+
+#include <windows.h>
+
+#include "wizard/wizard_platform.hpp"
+
+namespace kq::wizard::win32 {
+
+class Win32Platform final : public WizardPlatform {
+public:
+    // `form` is borrowed: the owner of the chooser and the message boxes.
+    explicit Win32Platform(HWND form) : form_(form) {}
+
+    std::optional<std::filesystem::path> browseForFolder(std::wstring_view title) override;
+    void showErrorMessage(std::wstring_view text, std::wstring_view caption) override;
+    void endProgram() override;
+
+private:
+    HWND form_;
+};
+
+}  // namespace kq::wizard::win32

@@ -1,0 +1,102 @@
+#include "win32_view.hpp"
+
+#include <commctrl.h>
+
+#include <climits>
+#include <cmath>
+#include <string>
+
+#include "conversion/native_text.hpp"
+
+namespace kq::wizard::win32 {
+
+namespace {
+
+// The progress bar counts in whole numbers.
+int barUnits(double value) {
+    if (!(value > INT_MIN)) {
+        return INT_MIN;
+    }
+    return value < INT_MAX ? static_cast<int>(std::lround(value)) : INT_MAX;
+}
+
+bool holdsFocus(HWND window) {
+    const HWND focus = GetFocus();
+    return focus != nullptr && (focus == window || IsChild(window, focus));
+}
+
+}  // namespace
+
+void Win32View::setVisible(ControlId control, bool visible) {
+    const HWND window = controls_[control];
+    const bool hadFocus = !visible && holdsFocus(window);
+    ShowWindow(window, visible ? SW_SHOWNA : SW_HIDE);
+    if (hadFocus) {
+        keepFocusUsable();
+    }
+}
+
+void Win32View::setEnabled(ControlId control, bool enabled) {
+    const HWND window = controls_[control];
+    const bool hadFocus = !enabled && holdsFocus(window);
+    EnableWindow(window, enabled ? TRUE : FALSE);
+    if (hadFocus) {
+        keepFocusUsable();
+    }
+}
+
+void Win32View::setText(ControlId control, std::wstring_view text) {
+    SetWindowTextW(controls_[control], std::wstring(text).c_str());
+    controls_.textChanged(control);
+}
+
+void Win32View::listClear(ControlId list) {
+    SendMessageW(controls_[list], LB_RESETCONTENT, 0, 0);
+}
+
+void Win32View::listAppend(ControlId list, std::wstring_view line) {
+    const std::wstring text(line);
+    SendMessageW(controls_[list], LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+void Win32View::fileListSet(ControlId fileList, const std::filesystem::path& /*folder*/,
+                            const std::vector<std::filesystem::path>& entries) {
+    const HWND box = controls_[fileList];
+    SendMessageW(box, WM_SETREDRAW, FALSE, 0);
+    SendMessageW(box, LB_RESETCONTENT, 0, 0);
+    for (const std::filesystem::path& entry : entries) {
+        const std::wstring name = wideFromPath(entry);
+        SendMessageW(box, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
+    }
+    SendMessageW(box, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(box, nullptr, TRUE);
+}
+
+void Win32View::progressRange(ControlId bar, double minimum, double maximum) {
+    SendMessageW(controls_[bar], PBM_SETRANGE32, static_cast<WPARAM>(barUnits(minimum)),
+                 static_cast<LPARAM>(barUnits(maximum)));
+}
+
+void Win32View::progressValue(ControlId bar, double value) {
+    const HWND window = controls_[bar];
+    SendMessageW(window, PBM_SETPOS, static_cast<WPARAM>(barUnits(value)), 0);
+    // The conversion pass does not return to the message loop: paint the bar now.
+    UpdateWindow(window);
+}
+
+void Win32View::setPointer(MousePointer pointer) {
+    pointer_ = pointer;
+    SetCursor(LoadCursorW(nullptr, pointer == MousePointer::busy ? IDC_WAIT : IDC_ARROW));
+    if (pointer == MousePointer::busy) {
+        // The work page was just put up and the pass will not let the loop paint it.
+        RedrawWindow(form_, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+    }
+}
+
+void Win32View::keepFocusUsable() const {
+    if (const HWND next = GetNextDlgTabItem(form_, nullptr, FALSE); next != nullptr) {
+        SendMessageW(form_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(next), TRUE);
+    }
+}
+
+}  // namespace kq::wizard::win32

@@ -1,0 +1,258 @@
+#include "wizard_window.hpp"
+
+#include <exception>
+#include <string>
+
+#include "control_ids.hpp"
+#include "failure_texts.hpp"
+#include "conversion/native_text.hpp"
+#include "dpi.hpp"
+#include "panel.hpp"
+#include "resource_ids.h"
+#include "wizard/form_layout.hpp"
+#include "wizard/form_texts.hpp"
+
+namespace kq::wizard::win32 {
+
+namespace {
+
+constexpr DWORD formStyle = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
+constexpr DWORD formExStyle = WS_EX_CONTROLPARENT;
+
+HICON programIcon(HINSTANCE instance, int metricX, int metricY) {
+    // Shared: the system keeps the icon for the life of the module.
+    return static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(KQ_ICON_PROGRAM), IMAGE_ICON,
+                                         GetSystemMetrics(metricX), GetSystemMetrics(metricY),
+                                         LR_SHARED));
+}
+
+bool registerFormClass(HINSTANCE instance, WNDPROC procedure) {
+    WNDCLASSEXW formClass{};
+    formClass.cbSize = sizeof formClass;
+    formClass.lpfnWndProc = procedure;
+    // A dialog class: the dialog manager keeps its state in these bytes, so Tab, the access
+    // keys and the focus work as in a dialog box.
+    formClass.cbWndExtra = DLGWINDOWEXTRA;
+    formClass.hInstance = instance;
+    formClass.hIcon = programIcon(instance, SM_CXICON, SM_CYICON);
+    formClass.hIconSm = programIcon(instance, SM_CXSMICON, SM_CYSMICON);
+    formClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);  // shared system cursor
+    formClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    formClass.lpszClassName = formClassName;
+    return RegisterClassExW(&formClass) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+}
+
+void showFailure(HWND owner, const std::wstring& text) {
+    MessageBoxW(owner, text.c_str(), std::wstring(wizard::texts::applicationTitle).c_str(),
+                MB_ICONERROR | MB_OK);
+}
+
+// Something the program did not foresee went wrong inside a handler: say so, and end.
+void reportInternalFailure(HWND owner, const std::exception& failure) {
+    showFailure(owner, std::wstring(texts::internalFailure) + wideFromUtf8(failure.what()));
+}
+
+}  // namespace
+
+WizardWindow::WizardWindow(HINSTANCE instance) : instance_(instance), pictures_(instance) {
+    if (!registerFormClass(instance, windowProc) || !registerPanelClass(instance)) {
+        creationError_ = GetLastError();
+        return;
+    }
+    const std::wstring title(wizard::texts::windowTitle);
+    // The window stores itself in window_ when its first message arrives.
+    CreateWindowExW(formExStyle, formClassName, title.c_str(), formStyle, 0, 0, 100, 100, nullptr,
+                    nullptr, instance, this);
+    if (!window_ || !controls_ || !controls_->complete()) {
+        creationError_ = GetLastError();
+        window_.reset();
+        return;
+    }
+    const UINT dpi = windowDpi(window_.get());
+    const SIZE size = outerSize(dpi);
+    SetWindowPos(window_.get(), nullptr, 0, 0, size.cx, size.cy,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    controls_->applyDpi(dpi);
+    centreOnScreen();
+
+    view_.emplace(window_.get(), *controls_);
+    platform_.emplace(window_.get());
+    form_.emplace(*platform_, *view_);
+}
+
+int WizardWindow::run(int showCommand) {
+    if (!window_) {
+        showFailure(nullptr, std::wstring(texts::windowNotCreated) + std::to_wstring(creationError_));
+        return 1;
+    }
+    ShowWindow(window_.get(), showCommand);
+    UpdateWindow(window_.get());
+    MSG message{};
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        // The dialog manager takes Tab, the arrow keys and the access keys.
+        if (!window_ || !IsDialogMessageW(window_.get(), &message)) {
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+    }
+    return 0;
+}
+
+SIZE WizardWindow::outerSize(UINT dpi) const {
+    const SIZE client{pixelsFromTwips(clientWidthTwips, dpi),
+                      pixelsFromTwips(clientHeightTwips, dpi)};
+    return windowSizeForClient(client, formStyle, formExStyle, dpi);
+}
+
+void WizardWindow::centreOnScreen() {
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    if (!GetMonitorInfoW(MonitorFromWindow(window_.get(), MONITOR_DEFAULTTOPRIMARY), &monitor)) {
+        return;
+    }
+    RECT frame{};
+    GetWindowRect(window_.get(), &frame);
+    const RECT& work = monitor.rcWork;
+    const int width = frame.right - frame.left;
+    const int height = frame.bottom - frame.top;
+    const int left = work.left + std::max(0L, (work.right - work.left - width) / 2);
+    const int top = work.top + std::max(0L, (work.bottom - work.top - height) / 2);
+    SetWindowPos(window_.get(), nullptr, left, top, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+LRESULT CALLBACK WizardWindow::windowProc(HWND window, UINT message, WPARAM wParam,
+                                          LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
+        auto* self = static_cast<WizardWindow*>(create->lpCreateParams);
+        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+        self->window_.reset(window);
+    }
+    auto* self = reinterpret_cast<WizardWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (self == nullptr) {
+        return DefDlgProcW(window, message, wParam, lParam);
+    }
+    // Nothing may unwind through the system's code that called this procedure.
+    try {
+        return self->dispatch(window, message, wParam, lParam);
+    } catch (const std::exception& failure) {
+        reportInternalFailure(window, failure);
+        DestroyWindow(window);
+        return 0;
+    }
+}
+
+LRESULT WizardWindow::dispatch(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_CREATE:
+            return onCreate(window);
+        case WM_COMMAND:
+            onCommand(LOWORD(wParam), HIWORD(wParam));
+            return 0;
+        case WM_SIZE:
+            onSize();
+            return 0;
+        case WM_DPICHANGED:
+            onDpiChanged(LOWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+            return 0;
+        case WM_CTLCOLORSTATIC:
+            return onCtlColorStatic(wParam, lParam);
+        case WM_SETCURSOR:
+            if (onSetCursor(window, LOWORD(lParam))) {
+                return TRUE;
+            }
+            break;
+        case DM_GETDEFID:
+            return 0;  // no default button: Enter presses nothing
+        case WM_CLOSE:
+            onClose();
+            return 0;
+        case WM_DESTROY:
+            onDestroy();
+            return 0;
+        case WM_NCDESTROY:
+            onNcDestroy();
+            break;
+        default:
+            break;
+    }
+    return DefDlgProcW(window, message, wParam, lParam);
+}
+
+LRESULT WizardWindow::onCreate(HWND window) {
+    controls_.emplace(window, instance_, pictures_);
+    return controls_->complete() ? 0 : -1;
+}
+
+void WizardWindow::onCommand(int id, int code) {
+    // Enter and Escape arrive as IDOK and IDCANCEL: the window has neither a default nor a
+    // cancel button, so they do nothing. So does anything but a click on a live button.
+    const std::optional<ControlId> control = controlWithId(id);
+    if (!form_ || !control || code != BN_CLICKED || !IsWindowEnabled((*controls_)[*control])) {
+        return;
+    }
+    switch (*control) {
+        case ControlId::next1:
+            form_->next1Click();
+            break;
+        case ControlId::prev:
+            form_->prevClick();
+            break;
+        case ControlId::cancel:
+            form_->cancelClick();
+            break;
+        case ControlId::getfile:
+            form_->getfileClick();
+            break;
+        default:
+            break;
+    }
+}
+
+void WizardWindow::onSize() {
+    if (form_) {
+        form_->sizeChanged();
+    }
+}
+
+void WizardWindow::onDpiChanged(UINT dpi, const RECT& suggested) {
+    const SIZE size = outerSize(dpi);
+    SetWindowPos(window_.get(), nullptr, suggested.left, suggested.top, size.cx, size.cy,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    controls_->applyDpi(dpi);
+}
+
+LRESULT WizardWindow::onCtlColorStatic(WPARAM wParam, LPARAM lParam) {
+    const HDC dc = reinterpret_cast<HDC>(wParam);
+    const std::optional<ControlId> control =
+        controlWithId(GetDlgCtrlID(reinterpret_cast<HWND>(lParam)));
+    if (control && controlSpec(*control).colours == Colours::white) {
+        SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+        SetBkColor(dc, GetSysColor(COLOR_WINDOW));
+        return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_WINDOW));
+    }
+    return DefDlgProcW(window_.get(), WM_CTLCOLORSTATIC, wParam, lParam);
+}
+
+bool WizardWindow::onSetCursor(HWND /*window*/, WORD hitTest) {
+    if (hitTest == HTCLIENT && view_ && view_->pointer() == MousePointer::busy) {
+        SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+        return true;
+    }
+    return false;
+}
+
+void WizardWindow::onClose() {
+    // The close box ends the program like `cancel`: nothing is saved and nothing asks first.
+    DestroyWindow(window_.get());
+}
+
+void WizardWindow::onDestroy() { PostQuitMessage(0); }
+
+void WizardWindow::onNcDestroy() {
+    // The system is destroying the window: the handle is no longer ours to destroy.
+    window_.release();
+}
+
+}  // namespace kq::wizard::win32

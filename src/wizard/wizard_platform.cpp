@@ -1,0 +1,16 @@
+#include "wizard_platform.hpp"
+
+#include <system_error>
+
+#include "conversion/script_list.hpp"
+
+namespace kq::wizard {
+
+std::vector<std::filesystem::path> WizardPlatform::listFolder(const std::filesystem::path& folder) {
+    // A folder that cannot be listed (removed since it was chosen, say) shows as empty: the
+    // conversion pass then finds no script, says so and asks for the folder again.
+    std::error_code unlisted;
+    return listFolderFiles(folder, unlisted);
+}
+
+}  // namespace kq::wizard

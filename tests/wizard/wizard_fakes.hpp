@@ -1,0 +1,282 @@
+#pragma once
+// Stand-ins for the window layer and the system, for running Form1 headless: a view that records
+// every change and keeps its own copy of the controls' state, a platform whose folder chooser
+// answers from a script of answers, and a temporary site folder on disk.
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <optional>
+#include <random>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "conversion/native_text.hpp"
+#include "wizard/form1.hpp"
+#include "wizard/form_layout.hpp"
+
+namespace kqtest {
+
+namespace fs = std::filesystem;
+using kq::wizard::ControlId;
+
+inline std::string nameOf(ControlId control) {
+    return std::string(kq::wizard::controlSpec(control).name);
+}
+
+inline std::string utf8(std::wstring_view text) {
+    return kq::utf8FromWide(text);
+}
+
+inline std::string number(double value) {
+    std::ostringstream out;
+    out << value;
+    return out.str();
+}
+
+// Names parameterised cases after their `name` field.
+struct CaseName {
+    template <typename Case>
+    std::string operator()(const testing::TestParamInfo<Case>& param) const {
+        return param.param.name;
+    }
+};
+
+// One log for the view and the platform together, so that tests see their order.
+using EventLog = std::vector<std::string>;
+
+// Mirrors every change onto its own copy of the controls, which starts as the layout table
+// creates them, and logs each call.
+class RecordingView final : public kq::wizard::FormView {
+  public:
+    struct Control {
+        bool visible;
+        bool enabled;
+        std::wstring text;
+    };
+
+    explicit RecordingView(EventLog& log) : log_(log) {
+        for (const auto& spec : kq::wizard::controls) {
+            controls[kq::wizard::indexOf(spec.id)] =
+                Control{spec.visible, spec.enabled, std::wstring(spec.text)};
+        }
+    }
+
+    void setVisible(ControlId control, bool visible) override {
+        at(control).visible = visible;
+        log_.push_back((visible ? "show " : "hide ") + nameOf(control));
+    }
+    void setEnabled(ControlId control, bool enabled) override {
+        at(control).enabled = enabled;
+        log_.push_back((enabled ? "enable " : "disable ") + nameOf(control));
+    }
+    void setText(ControlId control, std::wstring_view text) override {
+        at(control).text = text;
+        log_.push_back("text " + nameOf(control) + " " + utf8(text));
+    }
+    void listClear(ControlId list) override {
+        listLines.clear();
+        log_.push_back("clear " + nameOf(list));
+    }
+    void listAppend(ControlId list, std::wstring_view line) override {
+        listLines.emplace_back(line);
+        log_.push_back("append " + nameOf(list) + " " + utf8(line));
+    }
+    void fileListSet(ControlId fileList, const fs::path& folder,
+                     const std::vector<fs::path>& entries) override {
+        fileListFolder = folder;
+        fileListEntries = entries;
+        log_.push_back("files " + nameOf(fileList) + " " + utf8(kq::wideFromPath(folder)) + " (" +
+                       std::to_string(entries.size()) + ")");
+    }
+    void progressRange(ControlId bar, double minimum, double maximum) override {
+        progressMinimum = minimum;
+        progressMaximum = maximum;
+        log_.push_back("range " + nameOf(bar) + " " + number(minimum) + " " + number(maximum));
+    }
+    void progressValue(ControlId bar, double value) override {
+        progressValueNow = value;
+        log_.push_back("value " + nameOf(bar) + " " + number(value));
+    }
+    void setPointer(kq::MousePointer newPointer) override {
+        pointer = newPointer;
+        log_.push_back("pointer " + std::to_string(static_cast<int>(newPointer)));
+    }
+
+    Control& at(ControlId control) { return controls[kq::wizard::indexOf(control)]; }
+    const Control& at(ControlId control) const { return controls[kq::wizard::indexOf(control)]; }
+
+    std::array<Control, kq::wizard::controlCount> controls{};
+    std::vector<std::wstring> listLines;
+    fs::path fileListFolder;
+    std::vector<fs::path> fileListEntries;
+    double progressMinimum = kq::wizard::pgAtStart.minimum;
+    double progressMaximum = kq::wizard::pgAtStart.maximum;
+    double progressValueNow = kq::wizard::pgAtStart.value;
+    kq::MousePointer pointer = kq::MousePointer::normal;
+
+  private:
+    EventLog& log_;
+};
+
+// The chooser answers from `chooserAnswers` in turn (nothing = cancelled) and cancels once they
+// are used up; `listing`, when set, replaces the real folder listing.
+class FakePlatform final : public kq::wizard::WizardPlatform {
+  public:
+    struct Message {
+        std::wstring text;
+        std::wstring caption;
+    };
+
+    explicit FakePlatform(EventLog& log) : log_(log) {}
+
+    std::optional<fs::path> browseForFolder(std::wstring_view title) override {
+        chooserTitles.emplace_back(title);
+        log_.push_back("chooser " + utf8(title));
+        if (onChooser) {
+            onChooser();
+        }
+        if (chooserAnswers.empty()) {
+            return std::nullopt;
+        }
+        auto answer = chooserAnswers.front();
+        chooserAnswers.pop_front();
+        return answer;
+    }
+
+    std::vector<fs::path> listFolder(const fs::path& folder) override {
+        listedFolders.push_back(folder);
+        return listing ? *listing : WizardPlatform::listFolder(folder);
+    }
+
+    void showErrorMessage(std::wstring_view text, std::wstring_view caption) override {
+        messages.push_back({std::wstring(text), std::wstring(caption)});
+        log_.push_back("message " + utf8(text));
+        if (onMessage) {
+            onMessage();
+        }
+    }
+
+    void endProgram() override {
+        ++endCount;
+        log_.push_back("end");
+    }
+
+    std::deque<std::optional<fs::path>> chooserAnswers;
+    std::optional<std::vector<fs::path>> listing;
+    std::function<void()> onMessage;  // runs while the message box is "open"
+    std::function<void()> onChooser;  // runs while the chooser is "open"
+
+    std::vector<std::wstring> chooserTitles;
+    std::vector<fs::path> listedFolders;
+    std::vector<Message> messages;
+    int endCount = 0;
+
+  private:
+    EventLog& log_;
+};
+
+// A Form1 with its fakes, as the window layer would wire them.
+struct Wizard {
+    EventLog log;
+    FakePlatform platform{log};
+    RecordingView view{log};
+    kq::wizard::Form1 form{platform, view};
+
+    // The log from entry `from` on.
+    EventLog logSince(std::size_t from) const {
+        return EventLog(log.begin() + static_cast<std::ptrdiff_t>(from), log.end());
+    }
+};
+
+// The view shows exactly the state the form keeps.
+inline void expectViewMirrorsForm(const RecordingView& view, const kq::wizard::Form1& form) {
+    const auto& state = form.state();
+    for (const auto& spec : kq::wizard::controls) {
+        SCOPED_TRACE(std::string(spec.name));
+        EXPECT_EQ(view.at(spec.id).visible, state.visible(spec.id));
+        EXPECT_EQ(view.at(spec.id).enabled, state.enabled(spec.id));
+        EXPECT_EQ(view.at(spec.id).text, state.text(spec.id));
+    }
+    std::vector<std::wstring> stateLines;
+    for (const auto& line : state.listLines()) {
+        stateLines.push_back(kq::wideFromPath(line));
+    }
+    EXPECT_EQ(view.listLines, stateLines);
+    EXPECT_EQ(view.fileListFolder, state.fileListFolder());
+    EXPECT_EQ(view.fileListEntries, state.fileListEntries());
+    EXPECT_EQ(view.progressMinimum, state.progress().minimum);
+    EXPECT_EQ(view.progressMaximum, state.progress().maximum);
+    EXPECT_EQ(view.progressValueNow, state.progress().value);
+    EXPECT_EQ(view.pointer, state.pointer());
+}
+
+// A fresh folder under the system's temporary folder, removed with everything in it at the end.
+class TempFolder {
+  public:
+    TempFolder() {
+        std::random_device seed;
+        std::mt19937_64 random(seed());
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            fs::path candidate =
+                fs::temp_directory_path() / ("kqwizard-test-" + std::to_string(random()));
+            if (fs::create_directory(candidate)) {
+                path_ = std::move(candidate);
+                return;
+            }
+        }
+        throw std::runtime_error("no fresh temporary folder");
+    }
+    ~TempFolder() {
+        std::error_code ignored;
+        // Read-only files and folders would stop the removal on some systems.
+        for (auto it = fs::recursive_directory_iterator(path_, ignored);
+             it != fs::recursive_directory_iterator(); it.increment(ignored)) {
+            fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ignored);
+        }
+        fs::remove_all(path_, ignored);
+    }
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+    TempFolder(TempFolder&&) = delete;
+    TempFolder& operator=(TempFolder&&) = delete;
+
+    const fs::path& path() const { return path_; }
+
+    // A subfolder, created.
+    fs::path folder(const fs::path& name) const {
+        fs::path sub = path_ / name;
+        fs::create_directories(sub);
+        return sub;
+    }
+
+  private:
+    fs::path path_;
+};
+
+inline void writeBytes(const fs::path& file, std::string_view bytes) {
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!out) {
+        throw std::runtime_error("cannot write the test file " + utf8(kq::wideFromPath(file)));
+    }
+}
+
+inline std::string readBytes(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    if (!in) {
+        throw std::runtime_error("cannot read the test file " + utf8(kq::wideFromPath(file)));
+    }
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+}  // namespace kqtest
