@@ -73,15 +73,16 @@ std::string forumScript(std::size_t size) {
     return head + repeated(body, size - head.size());
 }
 
-// One conversion as the engine chains it: the library switch, then the upload-handler rewrite of
-// the text to be written (the renamed text stays alive meanwhile, as it does for the caller).
+// One conversion as the conversion pass chains it: the script read into a buffer with room to
+// grow, the library switch and then the upload-handler rewrite within that buffer.
 std::size_t convertOnce(const std::string& script) {
-    std::string scriptText = script;
-    const std::optional<std::string> written = kq::switchLibrary(scriptText);
-    const kq::UploadRewrite upload =
-        kq::rewriteUploadHandler(written ? *written : scriptText, kq::UploadVariant::post);
-    benchmark::DoNotOptimize(upload.text.data());
-    return upload.text.size();
+    std::string scriptText;
+    scriptText.reserve(script.size() + 64 * 1024);
+    scriptText.assign(script);
+    kq::switchLibraryInPlace(scriptText);
+    kq::rewriteUploadHandlerIn(scriptText, kq::UploadVariant::post);
+    benchmark::DoNotOptimize(scriptText.data());
+    return scriptText.size();
 }
 
 std::size_t switchOnce(const std::string& script) {

@@ -8,6 +8,7 @@
 // Bytes are never translated: no line-end conversion, no stop at 0x1A, no final line end added.
 
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -27,7 +28,9 @@ inline constexpr std::string_view temporaryPrefix = ".kqwizard-tmp-";
 
 class ScriptChannels {
 public:
-    explicit ScriptChannels(std::filesystem::path scriptFolder);
+    // In a dry run nothing is written: writes are kept in memory, checked as a real write would
+    // be checked, and later reads of the same script are served from there.
+    explicit ScriptChannels(std::filesystem::path scriptFolder, bool dryRun = false);
     ~ScriptChannels();
     ScriptChannels(const ScriptChannels&) = delete;
     ScriptChannels& operator=(const ScriptChannels&) = delete;
@@ -37,7 +40,8 @@ public:
     const std::filesystem::path& folder() const { return folder_; }
 
     // Opens the script on the read channel and reads all of its bytes; the channel stays open
-    // until closeReadChannel. Only regular files (or links to them) are read.
+    // until closeReadChannel. Only regular files (or links to them) are read; a FIFO or device
+    // is refused without waiting. On failure the channel is left closed.
     Result<std::string> readScript(const std::filesystem::path& name);
 
     // Releases the file held by the read channel; does nothing when it holds none.
@@ -47,17 +51,22 @@ public:
     // Replaces the script's whole content with `text`: written to a temporary file in the
     // script's own folder, flushed, given the script's permission bits and owner, then renamed
     // over the script. On failure the script keeps its old content and no temporary file
-    // remains. A read-only script is not written (FailureKind::readOnly).
+    // remains. A read-only script is not written (FailureKind::readOnly); a missing one is not
+    // created (FailureKind::cannotWrite). A link is followed: its final target gets the text
+    // and the link stays a link.
     Status writeScript(const std::filesystem::path& name, std::string_view text);
 
 private:
     struct ReadChannel;
     std::filesystem::path folder_;
     std::unique_ptr<ReadChannel> readChannel_;
+    bool dryRun_ = false;
+    std::map<std::filesystem::path::string_type, std::string> dryRunWrites_;
 };
 
-// Removes the temporary files that a run killed in the middle of a write left in `folder`.
-// Returns how many it removed.
+// Removes the temporary files that a run killed in the middle of a write left in `folder`: the
+// regular files whose names start with temporaryPrefix. Returns how many it removed. Meant for
+// the start of a pass, when no write of this program is under way in that folder.
 std::size_t removeLeftoverTemporaries(const std::filesystem::path& folder);
 
 }  // namespace kq

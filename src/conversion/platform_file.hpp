@@ -1,0 +1,109 @@
+#pragma once
+// The system calls under the script channels: one implementation per platform
+// (script_file_posix.cpp, script_file_windows.cpp). Private to the script file layer.
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <system_error>
+#include <utility>
+
+#include "script_failure.hpp"
+
+namespace kq::platform {
+
+// Move-only owner of one system resource. Traits names the value type, the value that means
+// "holds nothing" and how to release a held value.
+template <typename Traits>
+class UniqueResource {
+  public:
+    using Value = typename Traits::Value;
+
+    UniqueResource() = default;
+    explicit UniqueResource(Value value) noexcept : value_(value) {}
+    ~UniqueResource() { reset(); }
+    UniqueResource(const UniqueResource&) = delete;
+    UniqueResource& operator=(const UniqueResource&) = delete;
+    UniqueResource(UniqueResource&& other) noexcept : value_(other.release()) {}
+    UniqueResource& operator=(UniqueResource&& other) noexcept {
+        if (this != &other) {
+            reset(other.release());
+        }
+        return *this;
+    }
+
+    [[nodiscard]] Value get() const noexcept { return value_; }
+    [[nodiscard]] bool holds() const noexcept { return value_ != Traits::empty(); }
+
+    // Hands the value to the caller, who must release it.
+    [[nodiscard]] Value release() noexcept { return std::exchange(value_, Traits::empty()); }
+
+    void reset(Value value = Traits::empty()) noexcept {
+        const Value old = std::exchange(value_, value);
+        if (old != Traits::empty()) {
+            Traits::close(old);
+        }
+    }
+
+  private:
+    Value value_ = Traits::empty();
+};
+
+#if defined(_WIN32)
+// A Win32 file HANDLE; empty at INVALID_HANDLE_VALUE.
+struct FileHandleTraits {
+    using Value = void*;
+    static Value empty() noexcept {
+        return reinterpret_cast<void*>(static_cast<std::intptr_t>(-1));  // INVALID_HANDLE_VALUE
+    }
+    static void close(Value handle) noexcept;
+};
+#else
+// A POSIX file descriptor; empty at -1.
+struct FileHandleTraits {
+    using Value = int;
+    static constexpr Value empty() noexcept { return -1; }
+    static void close(Value descriptor) noexcept;
+};
+#endif
+using FileHandle = UniqueResource<FileHandleTraits>;
+
+// What a failed system step reports: the script layer adds the script's name.
+struct SystemFailure {
+    FailureKind kind;
+    std::error_code error;
+};
+
+// Opens an existing regular file, or a link to one, for reading. Never blocks, not even on a
+// FIFO; anything but a regular file is refused. Returns an empty handle and sets `error` on
+// failure.
+FileHandle openForReading(const std::filesystem::path& file, std::error_code& error);
+
+// Room reserved beyond a script's size when it is read, so that the rewrites, which insert a
+// few hundred bytes, work within the same buffer instead of copying the whole script.
+inline constexpr std::size_t rewriteRoom = 64 * 1024;
+
+// Reads every byte from the current position to the end of the file; sets `error` on failure.
+std::string readToEnd(const FileHandle& file, std::error_code& error);
+
+// Makes the checks that replaceContent makes before it writes (and, on POSIX, that the folder
+// takes a new file and that the owner can be kept), and writes nothing.
+std::optional<SystemFailure> checkReplaceable(const std::filesystem::path& file);
+
+// Replaces the whole content of the existing regular file `file` with `bytes`: a temporary file
+// in the same folder as the file (the final target when `file` is a link) takes the bytes, is
+// flushed, receives the file's permissions and owner (attributes on Windows), and is renamed
+// over it. On failure the file keeps its old content and the temporary file is removed.
+std::optional<SystemFailure> replaceContent(const std::filesystem::path& file,
+                                            std::string_view bytes);
+
+// Name of the temporary file for one write attempt: temporaryPrefix and hexadecimal digits
+// mixed from `processId`, the clock and `attempt`. Never ends in ".cgi".
+std::filesystem::path temporaryFileName(std::uint64_t processId, unsigned attempt);
+
+// How many names replaceContent tries before it gives up on finding a free one.
+inline constexpr unsigned temporaryNameAttempts = 64;
+
+}  // namespace kq::platform

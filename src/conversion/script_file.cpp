@@ -1,0 +1,127 @@
+// The two script channels and the parts of whole-file access that do not depend on the platform.
+
+#include "script_file.hpp"
+
+#include <array>
+#include <chrono>
+#include <system_error>
+
+#include "platform_file.hpp"
+
+namespace kq {
+
+std::filesystem::path scriptPath(const std::filesystem::path& folder,
+                                 const std::filesystem::path& name) {
+    // Joined as native strings: path::operator/ would not double a separator already there.
+    std::filesystem::path::string_type joined = folder.native();
+    joined += std::filesystem::path::preferred_separator;
+    joined += name.native();
+    return {std::move(joined)};
+}
+
+struct ScriptChannels::ReadChannel {
+    platform::FileHandle file;
+};
+
+ScriptChannels::ScriptChannels(std::filesystem::path scriptFolder, bool dryRun)
+    : folder_(std::move(scriptFolder)), dryRun_(dryRun) {}
+
+ScriptChannels::~ScriptChannels() = default;
+ScriptChannels::ScriptChannels(ScriptChannels&&) noexcept = default;
+ScriptChannels& ScriptChannels::operator=(ScriptChannels&&) noexcept = default;
+
+Result<std::string> ScriptChannels::readScript(const std::filesystem::path& name) {
+    // A channel holds one file at most: whatever it held before is released first.
+    closeReadChannel();
+    std::error_code error;
+    auto channel = std::make_unique<ReadChannel>();
+    channel->file = platform::openForReading(scriptPath(folder_, name), error);
+    if (error) {
+        return ScriptFailure{name, FailureKind::cannotRead, error};
+    }
+    // In a dry run the script is opened as in a real one, but a text written to it before is
+    // what a real run would now find there.
+    std::string content;
+    if (const auto written = dryRunWrites_.find(name.native()); written != dryRunWrites_.end()) {
+        content = written->second;
+    } else {
+        content = platform::readToEnd(channel->file, error);
+        if (error) {
+            return ScriptFailure{name, FailureKind::cannotRead, error};
+        }
+    }
+    readChannel_ = std::move(channel);
+    return content;
+}
+
+void ScriptChannels::closeReadChannel() {
+    readChannel_.reset();
+}
+
+bool ScriptChannels::readChannelOpen() const {
+    return readChannel_ != nullptr && readChannel_->file.holds();
+}
+
+Status ScriptChannels::writeScript(const std::filesystem::path& name, std::string_view text) {
+    const std::filesystem::path file = scriptPath(folder_, name);
+    const auto failed =
+        dryRun_ ? platform::checkReplaceable(file) : platform::replaceContent(file, text);
+    if (failed) {
+        return ScriptFailure{name, failed->kind, failed->error};
+    }
+    if (dryRun_) {
+        dryRunWrites_.insert_or_assign(name.native(), std::string(text));
+    }
+    return Done{};
+}
+
+std::size_t removeLeftoverTemporaries(const std::filesystem::path& folder) {
+    const std::filesystem::path prefix(temporaryPrefix);
+    const std::filesystem::path::string_type& prefixNative = prefix.native();
+    std::size_t removed = 0;
+    std::error_code error;
+    for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end;
+         it.increment(error)) {
+        const std::filesystem::path fileName = it->path().filename();
+        if (fileName.native().compare(0, prefixNative.size(), prefixNative) != 0) {
+            continue;
+        }
+        // Only plain files: a folder or a link with such a name is not ours.
+        std::error_code statusError;
+        if (!std::filesystem::is_regular_file(it->symlink_status(statusError)) || statusError) {
+            continue;
+        }
+        std::error_code removeError;
+        if (std::filesystem::remove(it->path(), removeError) && !removeError) {
+            ++removed;
+        }
+    }
+    return removed;
+}
+
+namespace platform {
+
+std::filesystem::path temporaryFileName(std::uint64_t processId, unsigned attempt) {
+    // splitmix64 over the process, the clock and the attempt: distinct names for concurrent
+    // writers and for retries; uniqueness itself is enforced by exclusive creation.
+    const auto ticks =
+        static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
+    std::uint64_t mixed = ticks ^ (processId << 32U) ^ (processId >> 32U) ^ attempt;
+    mixed += 0x9E3779B97F4A7C15ULL;
+    mixed = (mixed ^ (mixed >> 30U)) * 0xBF58476D1CE4E5B9ULL;
+    mixed = (mixed ^ (mixed >> 27U)) * 0x94D049BB133111EBULL;
+    mixed ^= mixed >> 31U;
+
+    constexpr std::array<char, 16> hexDigits{'0', '1', '2', '3', '4', '5', '6', '7',
+                                             '8', '9', 'a', 'b', 'c', 'd', 'e', 'f'};
+    std::string name(temporaryPrefix);
+    for (int shift = 60; shift >= 0; shift -= 4) {
+        name +=
+            hexDigits.at(static_cast<std::size_t>((mixed >> static_cast<unsigned>(shift)) & 0xFU));
+    }
+    return {name};
+}
+
+}  // namespace platform
+
+}  // namespace kq

@@ -1,0 +1,256 @@
+// Whole-file reading and safe in-place replacement on Windows, through the wide-character API.
+
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+
+#include <algorithm>
+#include <array>
+#include <optional>
+#include <vector>
+
+#include "platform_file.hpp"
+
+namespace kq::platform {
+
+void FileHandleTraits::close(Value handle) noexcept {
+    // Only for handles whose close result no longer matters (read-only, or on a failure path);
+    // the write path closes its temporary file itself and checks the result.
+    ::CloseHandle(handle);
+}
+
+namespace {
+
+std::error_code lastError() {
+    return {static_cast<int>(::GetLastError()), std::system_category()};
+}
+
+std::error_code windowsError(DWORD code) {
+    return {static_cast<int>(code), std::system_category()};
+}
+
+SystemFailure cannotWrite(std::error_code error) {
+    return {FailureKind::cannotWrite, error};
+}
+
+// Attributes that describe the file rather than its storage, and that a new file can be given.
+constexpr DWORD keptAttributes = FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_HIDDEN |
+                                 FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+
+// A link or junction followed to its final target; any other path is kept as given.
+std::optional<std::wstring> finalTarget(const std::wstring& file, DWORD attributes,
+                                        std::error_code& error) {
+    if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
+        return file;
+    }
+    const FileHandle opened(::CreateFileW(
+        file.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!opened.holds()) {
+        error = lastError();
+        return std::nullopt;
+    }
+    std::vector<wchar_t> buffer(MAX_PATH);
+    for (;;) {
+        const DWORD length = ::GetFinalPathNameByHandleW(
+            opened.get(), buffer.data(), static_cast<DWORD>(buffer.size()), FILE_NAME_NORMALIZED);
+        if (length == 0) {
+            error = lastError();
+            return std::nullopt;
+        }
+        if (length < buffer.size()) {
+            return std::wstring(buffer.data(), length);
+        }
+        buffer.resize(length + 1);
+    }
+}
+
+// The folder part of a path, its last separator included.
+std::wstring folderOf(const std::wstring& file) {
+    const std::size_t separator = file.find_last_of(L"\\/");
+    return separator == std::wstring::npos ? std::wstring() : file.substr(0, separator + 1);
+}
+
+// A temporary file beside the script; deleted when it goes out of scope unless it has been
+// moved over the script.
+class TemporaryEntry {
+  public:
+    explicit TemporaryEntry(std::wstring path) : path_(std::move(path)) {}
+    ~TemporaryEntry() {
+        if (!moved_) {
+            ::DeleteFileW(path_.c_str());
+        }
+    }
+    TemporaryEntry(const TemporaryEntry&) = delete;
+    TemporaryEntry& operator=(const TemporaryEntry&) = delete;
+    TemporaryEntry(TemporaryEntry&&) = delete;
+    TemporaryEntry& operator=(TemporaryEntry&&) = delete;
+
+    [[nodiscard]] const std::wstring& path() const { return path_; }
+    void markMoved() { moved_ = true; }
+
+  private:
+    std::wstring path_;
+    bool moved_ = false;
+};
+
+std::error_code writeAll(HANDLE file, std::string_view bytes) {
+    constexpr std::size_t largestWrite = 1U << 24U;
+    while (!bytes.empty()) {
+        const auto request = static_cast<DWORD>(std::min(bytes.size(), largestWrite));
+        DWORD written = 0;
+        if (::WriteFile(file, bytes.data(), request, &written, nullptr) == FALSE) {
+            return lastError();
+        }
+        if (written == 0) {
+            return windowsError(ERROR_WRITE_FAULT);
+        }
+        bytes.remove_prefix(written);
+    }
+    return {};
+}
+
+}  // namespace
+
+FileHandle openForReading(const std::filesystem::path& file, std::error_code& error) {
+    error.clear();
+    // Others may read and may rename or delete, but nobody writes while the channel holds it.
+    FileHandle handle(::CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!handle.holds()) {
+        error = lastError();
+        return handle;
+    }
+    // A device name (a pipe, the console, "NUL") opens too; only a file on disk is a script.
+    if (::GetFileType(handle.get()) != FILE_TYPE_DISK) {
+        error = windowsError(ERROR_NOT_SUPPORTED);
+        return {};
+    }
+    return handle;
+}
+
+std::string readToEnd(const FileHandle& file, std::error_code& error) {
+    error.clear();
+    std::string bytes;
+    LARGE_INTEGER size{};
+    if (::GetFileSizeEx(file.get(), &size) != FALSE && size.QuadPart > 0) {
+        bytes.reserve(static_cast<std::size_t>(size.QuadPart) + rewriteRoom);
+    }
+    std::vector<char> chunk(std::size_t{1} << 20U);
+    for (;;) {
+        DWORD got = 0;
+        if (::ReadFile(file.get(), chunk.data(), static_cast<DWORD>(chunk.size()), &got, nullptr) ==
+            FALSE) {
+            error = lastError();
+            return {};
+        }
+        if (got == 0) {
+            return bytes;
+        }
+        bytes.append(chunk.data(), got);
+    }
+}
+
+namespace {
+
+// The script a write is about to replace: its final target and its attributes.
+struct ExaminedScript {
+    std::wstring target;
+    DWORD attributes = 0;
+};
+
+// The checks made before anything is written: the script exists (this replaces a script, it
+// never creates one), is a file, and is not read-only.
+std::optional<SystemFailure> examine(const std::filesystem::path& file, ExaminedScript& script) {
+    const DWORD givenAttributes = ::GetFileAttributesW(file.c_str());
+    if (givenAttributes == INVALID_FILE_ATTRIBUTES) {
+        return cannotWrite(lastError());
+    }
+    std::error_code error;
+    std::optional<std::wstring> target = finalTarget(file.native(), givenAttributes, error);
+    if (!target) {
+        return cannotWrite(error);
+    }
+    script.target = std::move(*target);
+    script.attributes = ::GetFileAttributesW(script.target.c_str());
+    if (script.attributes == INVALID_FILE_ATTRIBUTES) {
+        return cannotWrite(lastError());
+    }
+    if ((script.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        // The reason the system itself gives for opening a folder as a file.
+        return cannotWrite(windowsError(ERROR_ACCESS_DENIED));
+    }
+    if ((script.attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+        return SystemFailure{FailureKind::readOnly, windowsError(ERROR_ACCESS_DENIED)};
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<SystemFailure> checkReplaceable(const std::filesystem::path& file) {
+    ExaminedScript script;
+    return examine(file, script);
+}
+
+std::optional<SystemFailure> replaceContent(const std::filesystem::path& file,
+                                            std::string_view bytes) {
+    ExaminedScript examined;
+    if (auto failed = examine(file, examined)) {
+        return failed;
+    }
+    const std::wstring& target = examined.target;
+    const DWORD attributes = examined.attributes;
+
+    const std::wstring folder = folderOf(target);
+    // The entry is declared first so that it outlives the handle: the file is closed before it
+    // is deleted.
+    std::optional<TemporaryEntry> entry;
+    FileHandle temporary;
+    for (unsigned attempt = 0; attempt < temporaryNameAttempts && !temporary.holds(); ++attempt) {
+        std::wstring temporaryPath =
+            folder + temporaryFileName(::GetCurrentProcessId(), attempt).native();
+        temporary.reset(::CreateFileW(temporaryPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (temporary.holds()) {
+            entry.emplace(std::move(temporaryPath));
+        } else if (const DWORD code = ::GetLastError();
+                   code != ERROR_FILE_EXISTS && code != ERROR_ALREADY_EXISTS) {
+            return cannotWrite(windowsError(code));
+        }
+    }
+    if (!temporary.holds()) {
+        return cannotWrite(windowsError(ERROR_FILE_EXISTS));
+    }
+
+    if (const std::error_code writeError = writeAll(temporary.get(), bytes)) {
+        return cannotWrite(writeError);
+    }
+    if (::FlushFileBuffers(temporary.get()) == FALSE) {
+        return cannotWrite(lastError());
+    }
+    // Checked, not left to the owner: a handle is released by CloseHandle even when it fails.
+    if (::CloseHandle(temporary.release()) == FALSE) {
+        return cannotWrite(lastError());
+    }
+    const DWORD copied = attributes & keptAttributes;
+    const DWORD given = copied == 0 ? FILE_ATTRIBUTE_NORMAL : copied;
+    if (::SetFileAttributesW(entry->path().c_str(), given) == FALSE) {
+        return cannotWrite(lastError());
+    }
+
+    // One rename onto the script: it has either its old content or the new one, never a part.
+    if (::MoveFileExW(entry->path().c_str(), target.c_str(),
+                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) == FALSE) {
+        return cannotWrite(lastError());
+    }
+    entry->markMoved();
+    return std::nullopt;
+}
+
+}  // namespace kq::platform
