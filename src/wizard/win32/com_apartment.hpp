@@ -7,10 +7,10 @@
 namespace kq::wizard::win32 {
 
 class ComApartment {
-public:
+  public:
     ComApartment() noexcept
-        : initialised_(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED |
-                                                             COINIT_DISABLE_OLE1DDE))) {}
+        : initialised_(SUCCEEDED(
+              CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE))) {}
     ~ComApartment() {
         if (initialised_) {
             CoUninitialize();
@@ -19,7 +19,7 @@ public:
     ComApartment(const ComApartment&) = delete;
     ComApartment& operator=(const ComApartment&) = delete;
 
-private:
+  private:
     bool initialised_;
 };
 

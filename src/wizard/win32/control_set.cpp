@@ -20,6 +20,7 @@ struct WindowKind {
     const wchar_t* className;
     DWORD style;
     DWORD exStyle;
+    bool panel = false;  // the wizard's own class, which draws from the pictures
 };
 
 bool takesFocus(ControlKind kind) {
@@ -39,19 +40,23 @@ bool takesFocus(ControlKind kind) {
     return false;
 }
 
-DWORD borderStyle(Border border) { return border == Border::flat ? WS_BORDER : 0; }
+DWORD borderStyle(Border border) {
+    return border == Border::flat ? WS_BORDER : 0;
+}
 
-DWORD borderExStyle(Border border) { return border == Border::sunken ? WS_EX_CLIENTEDGE : 0; }
+DWORD borderExStyle(Border border) {
+    return border == Border::sunken ? WS_EX_CLIENTEDGE : 0;
+}
 
 WindowKind windowKindOf(const ControlSpec& spec) {
     switch (spec.kind) {
         case ControlKind::frame:
             // A frame with a border draws its etched rectangle itself (the separator line).
-            return {panelClassName, WS_CLIPCHILDREN, WS_EX_CONTROLPARENT};
+            return {panelClassName, WS_CLIPCHILDREN, WS_EX_CONTROLPARENT, true};
         case ControlKind::label:
             // An auto-sized label is as wide as its one line, so it must never wrap.
-            return {L"STATIC", static_cast<DWORD>(spec.autoSize ? SS_LEFTNOWORDWRAP : SS_LEFT) |
-                                   SS_NOPREFIX,
+            return {L"STATIC",
+                    static_cast<DWORD>(spec.autoSize ? SS_LEFTNOWORDWRAP : SS_LEFT) | SS_NOPREFIX,
                     0};
         case ControlKind::button:
             return {L"BUTTON", BS_PUSHBUTTON, 0};
@@ -65,9 +70,9 @@ WindowKind windowKindOf(const ControlSpec& spec) {
                     borderExStyle(spec.border)};
         case ControlKind::pictureBox:
             return {panelClassName, WS_CLIPCHILDREN | borderStyle(spec.border),
-                    borderExStyle(spec.border)};
+                    borderExStyle(spec.border), true};
         case ControlKind::image:
-            return {panelClassName, 0, 0};
+            return {panelClassName, 0, 0, true};
         case ControlKind::progressBar:
             return {PROGRESS_CLASSW, 0, 0};
     }
@@ -95,7 +100,7 @@ ControlSet::ControlSet(HWND form, HINSTANCE instance, const Pictures& pictures) 
             kind.exStyle, kind.className, text.c_str(), style, 0, 0, 0, 0, parent,
             reinterpret_cast<HMENU>(static_cast<INT_PTR>(controlIdOf(spec.id))), instance,
             // Panels draw from the pictures and only read them.
-            kind.className == panelClassName ? const_cast<Pictures*>(&pictures) : nullptr);
+            kind.panel ? const_cast<Pictures*>(&pictures) : nullptr);
         if (spec.kind == ControlKind::progressBar) {
             SendMessageW((*this)[spec.id], PBM_SETRANGE32, static_cast<WPARAM>(pgAtStart.minimum),
                          static_cast<LPARAM>(pgAtStart.maximum));
@@ -125,14 +130,13 @@ void ControlSet::stackInTabOrder() const {
                 children.push_back(&spec);
             }
         }
-        std::stable_sort(children.begin(), children.end(),
-                         [](const ControlSpec* a, const ControlSpec* b) {
-                             const auto key = [](const ControlSpec* s) {
-                                 return std::pair{drawnBeneathSiblings(s->kind),
-                                                  s->tabIndex.value_or(INT_MAX)};
-                             };
-                             return key(a) < key(b);
-                         });
+        std::stable_sort(
+            children.begin(), children.end(), [](const ControlSpec* a, const ControlSpec* b) {
+                const auto key = [](const ControlSpec* s) {
+                    return std::pair{drawnBeneathSiblings(s->kind), s->tabIndex.value_or(INT_MAX)};
+                };
+                return key(a) < key(b);
+            });
         HWND above = HWND_TOP;
         for (const ControlSpec* child : children) {
             const HWND window = (*this)[child->id];

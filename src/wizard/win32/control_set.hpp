@@ -16,7 +16,7 @@
 namespace kq::wizard::win32 {
 
 class ControlSet {
-public:
+  public:
     // Creates every control inside `form` with its initial text, state, border and colours.
     // Positions, sizes and fonts follow with applyDpi. `pictures` must outlive the window.
     ControlSet(HWND form, HINSTANCE instance, const Pictures& pictures);
@@ -34,7 +34,7 @@ public:
     // An auto-sized label fits its new text; every other control keeps its box.
     void textChanged(ControlId control);
 
-private:
+  private:
     // The layout function: the control's box in pixels, from its twips at the current DPI, and
     // its font. An auto-sized label takes the size of its text, its top-left corner fixed.
     void place(ControlId control);

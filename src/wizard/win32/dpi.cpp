@@ -15,8 +15,7 @@ Function user32Function(const char* name) {
         return nullptr;
     }
     // The detour through a function type without parameters keeps the cast well defined.
-    return reinterpret_cast<Function>(
-        reinterpret_cast<void (*)()>(GetProcAddress(user32, name)));
+    return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(user32, name)));
 }
 
 }  // namespace

@@ -19,7 +19,7 @@ namespace kq::wizard::win32 {
 std::wstring installedFace(HDC dc, std::wstring_view face);
 
 class FontSet {
-public:
+  public:
     // `window` is only used to reach a device context for the face look-ups.
     FontSet(HWND window, UINT dpi);
 
@@ -27,7 +27,7 @@ public:
     // valid as long as this set.
     HFONT fontFor(const FontSpec& spec) const;
 
-private:
+  private:
     struct Entry {
         FontSpec spec;
         UniqueHfont font;

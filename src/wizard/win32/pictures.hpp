@@ -10,7 +10,7 @@
 namespace kq::wizard::win32 {
 
 class Pictures {
-public:
+  public:
     explicit Pictures(HINSTANCE instance);
 
     // Draws `picture` with its top-left corner at the origin of `dc`, at its own size scaled
@@ -18,7 +18,7 @@ public:
     // twice the resolution, scaled with halftoning. Nothing for Picture::none.
     void draw(HDC dc, Picture picture, UINT dpi) const;
 
-private:
+  private:
     UniqueHbitmap banner_;
     UniqueHbitmap banner2x_;
     UniqueHbitmap header_;

@@ -13,7 +13,7 @@ namespace kq::wizard::win32 {
 
 template <typename Traits>
 class UniqueHandle {
-public:
+  public:
     using Value = typename Traits::Value;
 
     UniqueHandle() = default;
@@ -42,7 +42,7 @@ public:
         }
     }
 
-private:
+  private:
     Value value_ = Traits::empty();
 };
 
@@ -73,7 +73,7 @@ using UniqueIdList = UniqueHandle<IdListTraits>;
 
 // The device context of one window, from GetDC, given back with ReleaseDC.
 class WindowDc {
-public:
+  public:
     explicit WindowDc(HWND window) noexcept : window_(window), dc_(GetDC(window)) {}
     ~WindowDc() {
         if (dc_ != nullptr) {
@@ -85,7 +85,7 @@ public:
 
     HDC get() const noexcept { return dc_; }
 
-private:
+  private:
     HWND window_;  // borrowed
     HDC dc_;
 };
@@ -100,13 +100,14 @@ using UniqueMemoryDc = UniqueHandle<MemoryDcTraits>;
 
 // Selects a GDI object into a device context and puts the previous one back at the end.
 class SelectedObject {
-public:
-    SelectedObject(HDC dc, HGDIOBJ object) noexcept : dc_(dc), previous_(SelectObject(dc, object)) {}
+  public:
+    SelectedObject(HDC dc, HGDIOBJ object) noexcept
+        : dc_(dc), previous_(SelectObject(dc, object)) {}
     ~SelectedObject() { SelectObject(dc_, previous_); }
     SelectedObject(const SelectedObject&) = delete;
     SelectedObject& operator=(const SelectedObject&) = delete;
 
-private:
+  private:
     HDC dc_;            // borrowed
     HGDIOBJ previous_;  // borrowed: owned by whoever selected it first
 };

@@ -11,7 +11,7 @@ namespace kq::wizard::win32 {
 std::optional<std::filesystem::path> Win32Platform::browseForFolder(std::wstring_view title) {
     const std::wstring titleText(title);  // stays valid until the chooser has returned
     BROWSEINFOW browse{};
-    browse.hwndOwner = form_;  // modal to the wizard window
+    browse.hwndOwner = form_;   // modal to the wizard window
     browse.pidlRoot = nullptr;  // the whole shell namespace, from the desktop down
     browse.lpszTitle = titleText.c_str();
     browse.ulFlags = BIF_RETURNONLYFSDIRS | BIF_DONTGOBELOWDOMAIN;
@@ -33,6 +33,8 @@ void Win32Platform::showErrorMessage(std::wstring_view text, std::wstring_view c
                 MB_ICONERROR | MB_OK);
 }
 
-void Win32Platform::endProgram() { DestroyWindow(form_); }
+void Win32Platform::endProgram() {
+    DestroyWindow(form_);
+}
 
 }  // namespace kq::wizard::win32

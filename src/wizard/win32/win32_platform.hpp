@@ -9,7 +9,7 @@
 namespace kq::wizard::win32 {
 
 class Win32Platform final : public WizardPlatform {
-public:
+  public:
     // `form` is borrowed: the owner of the chooser and the message boxes.
     explicit Win32Platform(HWND form) : form_(form) {}
 
@@ -17,7 +17,7 @@ public:
     void showErrorMessage(std::wstring_view text, std::wstring_view caption) override;
     void endProgram() override;
 
-private:
+  private:
     HWND form_;
 };
 

@@ -10,7 +10,7 @@
 namespace kq::wizard::win32 {
 
 class Win32View final : public FormView {
-public:
+  public:
     // `form` and `controls` are borrowed and must outlive the view.
     Win32View(HWND form, ControlSet& controls) : form_(form), controls_(controls) {}
 
@@ -28,7 +28,7 @@ public:
     // The pointer the window shows over its client area.
     MousePointer pointer() const { return pointer_; }
 
-private:
+  private:
     // Keyboard focus never stays on a control that was just hidden or disabled: it moves on to
     // the next one in tab order.
     void keepFocusUsable() const;

@@ -4,9 +4,9 @@
 #include <string>
 
 #include "control_ids.hpp"
-#include "failure_texts.hpp"
 #include "conversion/native_text.hpp"
 #include "dpi.hpp"
+#include "failure_texts.hpp"
 #include "panel.hpp"
 #include "resource_ids.h"
 #include "wizard/form_layout.hpp"
@@ -82,7 +82,8 @@ WizardWindow::WizardWindow(HINSTANCE instance) : instance_(instance), pictures_(
 
 int WizardWindow::run(int showCommand) {
     if (!window_) {
-        showFailure(nullptr, std::wstring(texts::windowNotCreated) + std::to_wstring(creationError_));
+        showFailure(nullptr,
+                    std::wstring(texts::windowNotCreated) + std::to_wstring(creationError_));
         return 1;
     }
     ShowWindow(window_.get(), showCommand);
@@ -121,8 +122,7 @@ void WizardWindow::centreOnScreen() {
                  SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-LRESULT CALLBACK WizardWindow::windowProc(HWND window, UINT message, WPARAM wParam,
-                                          LPARAM lParam) {
+LRESULT CALLBACK WizardWindow::windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_NCCREATE) {
         const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
         auto* self = static_cast<WizardWindow*>(create->lpCreateParams);
@@ -159,7 +159,7 @@ LRESULT WizardWindow::dispatch(HWND window, UINT message, WPARAM wParam, LPARAM 
         case WM_CTLCOLORSTATIC:
             return onCtlColorStatic(wParam, lParam);
         case WM_SETCURSOR:
-            if (onSetCursor(window, LOWORD(lParam))) {
+            if (onSetCursor(LOWORD(lParam))) {
                 return TRUE;
             }
             break;
@@ -235,7 +235,7 @@ LRESULT WizardWindow::onCtlColorStatic(WPARAM wParam, LPARAM lParam) {
     return DefDlgProcW(window_.get(), WM_CTLCOLORSTATIC, wParam, lParam);
 }
 
-bool WizardWindow::onSetCursor(HWND /*window*/, WORD hitTest) {
+bool WizardWindow::onSetCursor(WORD hitTest) {
     if (hitTest == HTCLIENT && view_ && view_->pointer() == MousePointer::busy) {
         SetCursor(LoadCursorW(nullptr, IDC_WAIT));
         return true;
@@ -248,7 +248,9 @@ void WizardWindow::onClose() {
     DestroyWindow(window_.get());
 }
 
-void WizardWindow::onDestroy() { PostQuitMessage(0); }
+void WizardWindow::onDestroy() {
+    PostQuitMessage(0);
+}
 
 void WizardWindow::onNcDestroy() {
     // The system is destroying the window: the handle is no longer ours to destroy.

@@ -17,7 +17,7 @@
 namespace kq::wizard::win32 {
 
 class WizardWindow {
-public:
+  public:
     // Creates the window hidden, with its controls laid out at the DPI of its monitor and the
     // form on its welcome page.
     explicit WizardWindow(HINSTANCE instance);
@@ -29,7 +29,7 @@ public:
     // program's exit code: 0, or 1 when the window could not be created.
     int run(int showCommand);
 
-private:
+  private:
     static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT dispatch(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
@@ -40,7 +40,8 @@ private:
     void onDpiChanged(UINT dpi, const RECT& suggested);
     // White labels on the window-background colour; every other static as the system draws it.
     LRESULT onCtlColorStatic(WPARAM wParam, LPARAM lParam);
-    bool onSetCursor(HWND window, WORD hitTest);
+    // The hourglass over the window while the conversion pass runs.
+    bool onSetCursor(WORD hitTest);
     void onClose();
     void onDestroy();
     void onNcDestroy();
