@@ -39,7 +39,7 @@ std::size_t charSymbols(std::string_view text, std::size_t pos, CaseMode mode,
 }  // namespace
 
 Matches::Matches(std::string_view text, const Needle& needle, std::size_t from)
-    : text_(text), needle_(needle), cursor_(text, std::min(from, text.size())), pos_(from) {
+    : text_(text), needle_(needle), pos_(from), knownBoundary_(std::min(from, text.size())) {
     const std::uint16_t first = needle.size() > 0 ? needle.symbols()[0] : 0;
     if (first >= leadTag) {
         firstBytes_[0] = static_cast<unsigned char>(first & 0xFF);
@@ -69,10 +69,13 @@ std::size_t Matches::next() {
                 pos_ = n;
                 return noMatch;
             }
-            pos_ = cursor_.boundaryAtOrAfter(candidate);
-            if (pos_ != candidate) {
-                continue;  // the candidate byte was the second byte of a character
+            if (!startsCharacter(candidate)) {
+                pos_ = candidate + 1;  // the candidate byte was the second byte of a character
+                knownBoundary_ = pos_;
+                continue;
             }
+            pos_ = candidate;
+            knownBoundary_ = pos_;
         }
         const std::size_t count = charSymbols(text_, pos_, needle_.mode(), charSyms);
         pos_ += count;
@@ -84,13 +87,26 @@ std::size_t Matches::next() {
                 ++matched;
             }
         }
-        if (matched == m) {
+        if (matched == 0) {
+            knownBoundary_ = pos_;
+        } else if (matched == m) {
             // Whatever lies behind the match is never looked at again (the caller may rewrite it).
-            cursor_ = cp936::BoundaryCursor(text_, pos_);
+            knownBoundary_ = pos_;
             return pos_ - m;
         }
     }
     return noMatch;
+}
+
+bool Matches::startsCharacter(std::size_t pos) const {
+    // The bytes 0x81-0xFE before `pos` pair up as double-byte characters from the start of their
+    // run: the byte before a run ends a character, whether single or a second byte, and so does a
+    // known boundary. An odd run leaves its last byte to pair with the byte at `pos`, if it can.
+    std::size_t runStart = pos;
+    while (runStart > knownBoundary_ && cp936::isLeadByte(byteAt(text_, runStart - 1))) {
+        --runStart;
+    }
+    return (pos - runStart) % 2 == 0 || !cp936::isTrailByte(byteAt(text_, pos));
 }
 
 std::size_t Matches::nextCandidate(std::size_t from) {

@@ -38,8 +38,9 @@ private:
 inline constexpr std::size_t noMatch = static_cast<std::size_t>(-1);
 
 // The matches of one needle in one text, left to right, without overlap. Linear in the text's
-// length: every byte is fed to the automaton at most once, the boundary cursor only moves
-// forward, and the byte scans that skip to the next possible first byte are cached. Both the
+// length: every byte is fed to the automaton at most once, a possible first byte is checked for
+// a character boundary by looking back over the double-byte run before it (runs before distinct
+// candidates do not overlap), and the byte scans that skip to the next candidate are cached. Both the
 // text and the needle must outlive it.
 class Matches {
 public:
@@ -51,12 +52,13 @@ public:
 
 private:
     std::size_t nextCandidate(std::size_t from);
+    bool startsCharacter(std::size_t pos) const;
     static constexpr std::size_t unscanned = static_cast<std::size_t>(-2);
 
     std::string_view text_;
     const Needle& needle_;
-    cp936::BoundaryCursor cursor_;
     std::size_t pos_;
+    std::size_t knownBoundary_;  // a character boundary at or before pos_; nothing before it is read
     std::array<unsigned char, 2> firstBytes_{};
     std::size_t variants_ = 1;
     std::array<std::size_t, 2> cached_{unscanned, unscanned};
