@@ -1,0 +1,36 @@
+#pragma once
+// The standard output and error streams, written as text: UTF-8 bytes on Linux; on Windows the
+// console's own UTF-16 (WriteConsoleW) when the stream is a console and UTF-8 bytes when it is
+// redirected to a file or a pipe, with CR LF line ends either way.
+
+#include <cstdio>
+#include <string_view>
+
+namespace kq::cli {
+
+enum class StandardStream { output, error };
+
+class ConsoleStream {
+  public:
+    explicit ConsoleStream(StandardStream which);
+
+    // True when the stream is a terminal (a console window) rather than a file or a pipe.
+    bool isTerminal() const { return terminal_; }
+
+    // Writes the text; "\n" ends a line. A failed write is remembered, not thrown.
+    void write(std::wstring_view text);
+    // Pushes out what is buffered; false when any write so far has failed.
+    bool flush();
+    bool failed() const { return failed_; }
+
+  private:
+#ifdef _WIN32
+    void* handle_;  // borrowed from GetStdHandle; the process owns it
+#else
+    std::FILE* file_;  // borrowed: stdout or stderr
+#endif
+    bool terminal_ = false;
+    bool failed_ = false;
+};
+
+}  // namespace kq::cli

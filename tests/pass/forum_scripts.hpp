@@ -1,0 +1,192 @@
+#pragma once
+// Forum scripts of our own for the pass and the command-line tests, made of the texts that the
+// conversion looks for and inserts, and what the conversion makes of them, put together here by
+// hand from the rewrite rules. Code page 936 bytes, CR LF line ends; Chinese characters are
+// written as their GBK codes.
+
+#include <array>
+#include <string>
+#include <string_view>
+
+namespace kqtest {
+
+namespace literal {
+
+// Lines joined by CR LF, with nothing after the last.
+template <std::size_t N>
+std::string crlfJoined(const std::array<std::string_view, N>& lines) {
+    std::string text;
+    for (std::size_t i = 0; i < N; ++i) {
+        text += lines[i];
+        if (i + 1 < N) {
+            text += "\r\n";
+        }
+    }
+    return text;
+}
+
+// The package's start-up block; a backslash in these raw texts is a character of its own.
+inline std::string bootstrapBlock() {
+    return crlfJoined<13>({
+        R"lit(BEGIN {)lit",
+        R"lit(    $KQPATH = '.';)lit",
+        R"lit(    my $pgm = $0;)lit",
+        R"lit(    $pgm =~s/\\/\//g;)lit",
+        R"lit(    $pgm =~s/^.*\/([^\/]+)$/$1/g;)lit",
+        R"lit(    unless (-e $KQPATH.'/'.$pgm) {)lit",
+        R"lit(        foreach ($0, $ENV{'SCRIPT_FILENAME'}, $ENV{'PATH_TRANSLATED'}) {)lit",
+        R"lit(            s!\\!/!g; s/^(.*)\/[^\/]+$/$1/g;)lit",
+        R"lit(            if (-e $_ . '/' .$pgm) { $KQPATH = $_; last; })lit",
+        R"lit(        })lit",
+        R"lit(    })lit",
+        R"lit(    unshift (@INC, "$KQPATH");)lit",
+        R"lit(})lit",
+    });
+}
+
+inline constexpr std::string_view oldUseLine = "use KQCGI;";
+inline constexpr std::string_view newUseLine = "use CGI qw(:standard);";
+
+inline std::string evalPrefix() {
+    return crlfJoined<3>({
+        R"lit(eval {)lit",
+        R"lit(($0 =~ m,(.*)/[^/]+,)   and unshift (@INC, "$1");)lit",
+        R"lit(($0 =~ m,(.*)\\[^\\]+,) and unshift (@INC, "$1");)lit",
+    });
+}
+
+// Line 3 ends in "KQ7100 出错！"; line 4 holds "不能够找到文件：", the Perl error, a backslash-n,
+// and "请更改每个程序中的 require 语句，填入绝对路径！".
+inline std::string evalSuffix() {
+    return crlfJoined<6>({
+        R"lit(};)lit",
+        R"lit(if ($@) {)lit",
+        "    print header(-charset=>gb2312); print start_html(-title=>\"KQ7100 "
+        "\xB3\xF6\xB4\xED\xA3\xA1\");",
+        "    print \"\xB2\xBB\xC4\xDC\xB9\xBB\xD5\xD2\xB5\xBD\xCE\xC4\xBC\xFE\xA3\xBA$@\\n"
+        "\xC7\xEB\xB8\xFC\xB8\xC4\xC3\xBF\xB8\xF6\xB3\xCC\xD0\xF2\xD6\xD0\xB5\xC4 require "
+        "\xD3\xEF\xBE\xE4\xA3\xAC\xCC\xEE\xC8\xEB\xBE\xF8\xB6\xD4\xC2\xB7\xBE\xB6\xA3\xA1\";",
+        R"lit(    print end_html; exit;)lit",
+        R"lit(})lit",
+    });
+}
+
+inline constexpr std::string_view postUploadNameLine =
+    R"lit(my $up_filename =$query->uploadInfo($addme);)lit";
+inline constexpr std::string_view postSplitLine =
+    R"lit(my ($up_name,$up_ext) = split(/\./,$up_filename);)lit";
+inline constexpr std::string_view profileUploadNameLine =
+    R"lit(my $filename =$query->uploadInfo($addme);)lit";
+inline constexpr std::string_view readLoopHead = R"lit(while ($buffer=$query->readUploadFile)lit";
+inline constexpr std::string_view newReadLoopLine =
+    R"lit(while ($bytesread=read($addme,$buffer,1024)) {)lit";
+
+inline std::string postNameBlock() {
+    return crlfJoined<4>({
+        R"lit($addme=~ s/\n//g;)lit",
+        R"lit(my $up_filename =$addme;)lit",
+        R"lit(@up_name = split(/\./,$up_filename);)lit",
+        R"lit($up_ext = $up_name[-1];)lit",
+    });
+}
+
+inline std::string profileNameBlock() {
+    return crlfJoined<5>({
+        R"lit($addme=~ s/\n//g;)lit",
+        R"lit(my $up_filename =$addme;)lit",
+        R"lit(my @up_name = split(/\./,$up_filename);)lit",
+        R"lit($filename = $up_name[-1];)lit",
+        R"lit($filename = lc($filename);)lit",
+    });
+}
+
+// "清风论坛" (the forum's name) and "上传成功！" (upload done!).
+inline constexpr std::string_view forumName = "\xC7\xE5\xB7\xE7\xC2\xDB\xCC\xB3";
+inline constexpr std::string_view uploadDone = "\xC9\xCF\xB4\xAB\xB3\xC9\xB9\xA6\xA3\xA1";
+
+}  // namespace literal
+
+// Which upload code a script carries: none, the post scripts' or the profile scripts'.
+enum class UploadCode { none, post, profile };
+
+// A forum script: a comment, the start-up block, the package's use line, two require
+// statements, an empty line, then code that starts with a dollar sign, uses the package's module
+// by name, prints a Chinese message and, for an upload script, saves an uploaded file.
+struct ForumScript {
+    UploadCode upload = UploadCode::none;
+    bool withReadLoop = true;  // false: upload code without the read loop (a hand-made variant)
+
+    // As the package ships it.
+    std::string shipped() const { return front(false) + body(Stage::shipped); }
+    // After the library switch alone.
+    std::string switched() const { return front(true) + body(Stage::switched); }
+    // After the whole pass: the library switch and, for an upload script, the upload rewrite.
+    std::string converted() const { return front(true) + body(Stage::uploaded); }
+
+  private:
+    enum class Stage { shipped, switched, uploaded };
+
+    // Everything up to the empty line after the require statements. After the switch, the
+    // start-up block is gone (its CR LF stays), the use line is the standard module's, and the
+    // require statements sit in the eval block: the LF before the first one is repeated after
+    // the eval prefix, and the last one's semicolon gives way to the eval suffix.
+    static std::string front(bool switched) {
+        const std::string comment =
+            "#!/usr/bin/perl\r\n# " + std::string(literal::forumName) + "\r\n";
+        if (!switched) {
+            return comment + literal::bootstrapBlock() + "\r\n" + std::string(literal::oldUseLine) +
+                   "\r\n" + "require \"forum_setup.pl\";\r\nrequire \"forum_lib.pl\";\r\n\r\n";
+        }
+        return comment + "\r\n" + std::string(literal::newUseLine) + "\r\n" +
+               literal::evalPrefix() + "\n" +
+               "require \"forum_setup.pl\";\r\nrequire \"forum_lib.pl\"" + literal::evalSuffix() +
+               "\r\n\r\n";
+    }
+
+    std::string body(Stage stage) const {
+        const bool rewritten = stage == Stage::uploaded;
+        std::string text = std::string("$query = new ") +
+                           (stage == Stage::shipped ? "KQCGI" : "CGI") + ";\r\n" +
+                           "$addme = $query->param('addme');\r\n";
+        if (upload == UploadCode::post) {
+            text += "sub save_upload {\r\n    " +
+                    std::string(rewritten ? "" : literal::postUploadNameLine) + "\r\n    " +
+                    (rewritten ? literal::postNameBlock() : std::string(literal::postSplitLine)) +
+                    "\r\n";
+        } else if (upload == UploadCode::profile) {
+            text += "sub save_upload {\r\n    " +
+                    (rewritten ? literal::profileNameBlock()
+                               : std::string(literal::profileUploadNameLine)) +
+                    "\r\n";
+        }
+        if (upload != UploadCode::none) {
+            text += "    open (UPLOAD, \">upload/$up_ext\");\r\n";
+            if (withReadLoop) {
+                text += "    " +
+                        (rewritten ? std::string(literal::newReadLoopLine)
+                                   : std::string(literal::readLoopHead) + "($addme)) {") +
+                        "\r\n        print UPLOAD $buffer;\r\n    }\r\n";
+            }
+            text += "    close (UPLOAD);\r\n}\r\n";
+        }
+        text += "print \"" + std::string(literal::uploadDone) + "\";\r\n";
+        return text;
+    }
+};
+
+// A script with the package's marker and no require statement: the pass must leave it alone
+// and say so.
+inline std::string scriptWithoutRequire() {
+    return "#!/usr/bin/perl\r\n" + literal::bootstrapBlock() + "\r\n" +
+           std::string(literal::oldUseLine) + "\r\n$query = new KQCGI;\r\nprint \"" +
+           std::string(literal::forumName) + "\";\r\n";
+}
+
+// A script of the site's own that never mentions the package's module.
+inline std::string plainScript() {
+    return "#!/usr/bin/perl\r\nuse strict;\r\nprint \"Content-type: text/html\\n\\n\";\r\nprint "
+           "\"" +
+           std::string(literal::forumName) + "\";\r\n";
+}
+
+}  // namespace kqtest
