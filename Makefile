@@ -1,0 +1,83 @@
+# Entry points for developers and CI. The real work is in CMakePresets.json and tools/*.sh; this
+# file only puts the steps in order.
+#
+#   make deps    install the missing Debian packages (apt-get; sudo when not root)
+#   make build   configure and build the linux and windows presets
+#   make test    deps, build, then the linux tests and the windows tests under Wine
+#   make bench   build the bench preset and run every benchmark, the site benchmark included
+#   make bench-site  kqconvert against a Perl rewrite and a plain copy on a synthetic site
+#   make demo    convert a copy of examples/demo-site (in build/demo) and show every change
+#   make fuzz    build the fuzz preset and run every fuzz target (FUZZ_SECONDS each, default 60)
+#   make run     build and open the wizard under Wine (on a virtual display when DISPLAY is unset)
+#   make screenshots  a picture of every page of the wizard, under Xvfb, into docs/screenshots
+#   make clean   remove the four preset build folders
+
+SHELL := /bin/bash
+.SHELLFLAGS := -euo pipefail -c
+JOBS ?= 2
+
+.PHONY: all deps build test bench bench-site demo fuzz run screenshots clean
+
+all: build
+
+deps:
+	tools/install-deps.sh
+
+build: deps
+	cmake --preset linux
+	cmake --build --preset linux -j$(JOBS)
+	cmake --preset windows
+	cmake --build --preset windows -j$(JOBS)
+
+test: deps build
+	tools/run-tests.sh
+
+# Only the benchmarks and what they need: the tests are not built in this preset.
+bench: deps
+	cmake --preset bench
+	cmake --build --preset bench -j$(JOBS) --target bench/all
+	tools/run-benchmarks.sh
+	$(MAKE) --no-print-directory bench-site
+
+# kqconvert (release build, in BENCH_BUILD) on a synthetic site of 2,000 scripts in build/,
+# side by side with bench/perl_rewrite.pl and with a plain copy of the site.
+BENCH_BUILD ?= build/bench
+
+bench-site: deps
+	cmake --preset bench -B $(BENCH_BUILD)
+	cmake --build $(BENCH_BUILD) -j$(JOBS) --target kqconvert
+	bench/site_bench.sh $(BENCH_BUILD)/src/app/kqconvert
+
+# The demo site converted in a copy, build/demo, with every change shown. One of its scripts
+# cannot be converted, so kqconvert's exit status 1 is the expected one.
+LINUX_BUILD ?= build/linux
+
+demo: deps
+	cmake --preset linux -B $(LINUX_BUILD)
+	cmake --build $(LINUX_BUILD) -j$(JOBS) --target kqconvert
+	rm -rf build/demo
+	cp -R examples/demo-site build/demo
+	$(LINUX_BUILD)/src/app/kqconvert --diff build/demo || test $$? -eq 1
+
+fuzz: deps
+	cmake --preset fuzz
+	cmake --build --preset fuzz -j$(JOBS)
+	tools/run-fuzzers.sh
+
+# The wizard's targets build into WINDOWS_BUILD (the windows preset's folder unless given).
+WINDOWS_BUILD ?= build/windows
+
+run: deps
+	cmake --preset windows -B $(WINDOWS_BUILD)
+	cmake --build $(WINDOWS_BUILD) -j$(JOBS) --target kqwizard
+	tools/run-wizard.sh $(WINDOWS_BUILD)
+
+screenshots: deps
+	cmake --preset windows -B $(WINDOWS_BUILD)
+	cmake --build $(WINDOWS_BUILD) -j$(JOBS) --target kqwizard kqwizard_e2e
+	tests/e2e/run-e2e.sh --driver $(WINDOWS_BUILD)/tests/e2e/kqwizard_e2e.exe \
+		--wizard $(WINDOWS_BUILD)/src/app/kqwizard.exe --state $(WINDOWS_BUILD)/tests/e2e \
+		--dpi 96 --shots docs/screenshots screenshots
+
+clean:
+	rm -rf build/linux build/windows build/bench build/fuzz

@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Runs every benchmark executable of the bench build (build/bench/bench/) one after the other.
+# Each one's results also go to build/bench/results/<name>.json for later comparison.
+# Extra arguments for every benchmark come from BENCH_ARGS (e.g. --benchmark_filter=Rewrite).
+set -euo pipefail
+cd "$(dirname "${BASH_SOURCE[0]}")/.."
+
+readonly bench_dir=build/bench/bench
+readonly results_dir=build/bench/results
+
+mapfile -t benchmarks < <(find "$bench_dir" -maxdepth 1 -type f -perm -u+x 2>/dev/null | sort)
+if ((${#benchmarks[@]} == 0)); then
+    echo "run-benchmarks: there is no benchmark yet in $bench_dir; nothing to run"
+    exit 0
+fi
+
+mkdir -p "$results_dir"
+read -r -a extra_args <<<"${BENCH_ARGS:-}"
+for benchmark in "${benchmarks[@]}"; do
+    name=$(basename "$benchmark")
+    echo "=== benchmark $name"
+    "$benchmark" --benchmark_out="$results_dir/$name.json" --benchmark_out_format=json \
+        "${extra_args[@]}"
+done
+echo "run-benchmarks: ${#benchmarks[@]} benchmark(s) run; results in $results_dir/"
