@@ -5,7 +5,7 @@
 #include "library_switch.hpp"
 #include "pass_texts.hpp"
 #include "script_file.hpp"
-#include "upload_handlers.hpp"
+#include "upload_rewrite.hpp"
 
 namespace kq {
 
@@ -37,7 +37,7 @@ ScriptReport failed(const std::filesystem::path& name, ScriptFailure failure) {
 }
 
 // Steps 5 to 7 for one script: read, and when it carries the package marker, switch the library,
-// write, move the bar, and give the four upload scripts their second rewrite.
+// give the four upload scripts their upload rewrite, write once and move the bar.
 ScriptReport convertOne(PassWindow& window, ScriptChannels& channels, std::size_t index,
                         const PassOptions& options) {
     const std::filesystem::path name = window.scriptAt(index);
@@ -59,31 +59,25 @@ ScriptReport convertOne(PassWindow& window, ScriptChannels& channels, std::size_
     if (!converted) {
         return failed(name, ScriptFailure{name, FailureKind::noRequireBlock, {}});
     }
+    // The four upload scripts get their upload rewrite (stp61's or Stp62's transformation, by
+    // exact name: "POST.cgi" gets none) before the one write, so that a failed write leaves the
+    // old script whole rather than a script with the library switch but not the upload rewrite,
+    // which no later run could tell from a finished one.
+    bool readLoopFound = true;
+    if (const auto variant = uploadVariantFor(name)) {
+        readLoopFound = rewriteUploadHandlerIn(scriptText, *variant).readLoopFound;
+    }
     if (auto written = channels.writeScript(name, scriptText); !written) {
         return failed(name, written.failure());
     }
-    // The upload rewrite reads the script again: hold no other copy of it meanwhile.
-    std::string().swap(scriptText);
     window.setProgressValue(index);
-
-    ScriptReport report{name, ScriptOutcome::converted, std::nullopt};
-    // Exact names only: "POST.cgi" gets the library switch and nothing more.
-    if (const auto variant = uploadVariantFor(name)) {
-        const Status upload = *variant == UploadVariant::post ? stp61(channels, name)
-                                                              : Stp62(channels, name);
-        if (!upload) {
-            report = failed(name, upload.failure());
-        }
-    }
     if (options.onChange) {
-        auto after = channels.readScript(name);
-        channels.closeReadChannel();
-        if (after) {
-            options.onChange(name, before, after.value());
-        }
+        options.onChange(name, before, scriptText);
     }
-    channels.closeReadChannel();
-    return report;
+    if (!readLoopFound) {
+        return failed(name, ScriptFailure{name, FailureKind::readLoopNotFound, {}});
+    }
+    return {name, ScriptOutcome::converted, std::nullopt};
 }
 
 }  // namespace

@@ -19,10 +19,9 @@ namespace kq {
 enum class MousePointer { normal = 1, busy = 11 };
 
 enum class ScriptOutcome {
-    converted,     // written with the library switch (and the upload rewrite, for the four)
+    converted,     // written once with the library switch (and the upload rewrite, for the four)
     leftAlone,     // no package marker: only read
-    notConverted,  // a failure: the script keeps its content (or, for an upload script whose
-                   // second write failed, the library switch's output)
+    notConverted,  // a failure: the script keeps its old content
     needsCheck,    // converted, but the upload read loop was not found: check it by hand
 };
 
