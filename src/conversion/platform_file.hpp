@@ -8,48 +8,11 @@
 #include <string>
 #include <string_view>
 #include <system_error>
-#include <utility>
 
 #include "script_failure.hpp"
+#include "unique_resource.hpp"
 
 namespace kq::platform {
-
-// Move-only owner of one system resource. Traits names the value type, the value that means
-// "holds nothing" and how to release a held value.
-template <typename Traits>
-class UniqueResource {
-  public:
-    using Value = typename Traits::Value;
-
-    UniqueResource() = default;
-    explicit UniqueResource(Value value) noexcept : value_(value) {}
-    ~UniqueResource() { reset(); }
-    UniqueResource(const UniqueResource&) = delete;
-    UniqueResource& operator=(const UniqueResource&) = delete;
-    UniqueResource(UniqueResource&& other) noexcept : value_(other.release()) {}
-    UniqueResource& operator=(UniqueResource&& other) noexcept {
-        if (this != &other) {
-            reset(other.release());
-        }
-        return *this;
-    }
-
-    [[nodiscard]] Value get() const noexcept { return value_; }
-    [[nodiscard]] bool holds() const noexcept { return value_ != Traits::empty(); }
-
-    // Hands the value to the caller, who must release it.
-    [[nodiscard]] Value release() noexcept { return std::exchange(value_, Traits::empty()); }
-
-    void reset(Value value = Traits::empty()) noexcept {
-        const Value old = std::exchange(value_, value);
-        if (old != Traits::empty()) {
-            Traits::close(old);
-        }
-    }
-
-  private:
-    Value value_ = Traits::empty();
-};
 
 #if defined(_WIN32)
 // A Win32 file HANDLE; empty at INVALID_HANDLE_VALUE.

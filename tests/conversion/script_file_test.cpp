@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstdint>
 #include <fstream>
 #include <functional>
@@ -41,6 +40,8 @@
 #include <cerrno>
 #include <csignal>
 #endif
+
+#include "scratch_folder.hpp"
 
 namespace kq {
 namespace {
@@ -99,41 +100,7 @@ std::string everyByteValue() {
     return bytes;
 }
 
-// A folder of its own for one test, removed with everything in it afterwards.
-class ScratchFolder {
-  public:
-    ScratchFolder() {
-        const auto ticks = std::chrono::steady_clock::now().time_since_epoch().count();
-        for (unsigned attempt = 0;; ++attempt) {
-            path_ = fs::temp_directory_path() /
-                    ("kq-script-file-" + std::to_string(ticks) + "-" + std::to_string(attempt));
-            if (fs::create_directory(path_)) {
-                break;
-            }
-        }
-    }
-    ~ScratchFolder() {
-        // Read-only entries would stop the removal on Windows.
-        std::error_code error;
-        for (fs::recursive_directory_iterator it(path_, error), end; !error && it != end;
-             it.increment(error)) {
-            std::error_code ignored;
-            if (!it->is_symlink(ignored)) {
-                fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ignored);
-            }
-        }
-        fs::remove_all(path_, error);
-    }
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-    ScratchFolder(ScratchFolder&&) = delete;
-    ScratchFolder& operator=(ScratchFolder&&) = delete;
-
-    [[nodiscard]] const fs::path& path() const { return path_; }
-
-  private:
-    fs::path path_;
-};
+using kqtest::ScratchFolder;
 
 void putFile(const fs::path& file, std::string_view bytes) {
     std::ofstream out(file, std::ios::binary | std::ios::trunc);

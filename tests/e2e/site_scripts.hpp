@@ -1,11 +1,15 @@
 #pragma once
 // The scripts of the test sites, made from the forum package's texts as the wizard meets them:
 // the start-up block, "use KQCGI;", require lines and the upload code of the post and profile
-// scripts. Wide text here; written to disk in code page 936.
+// scripts. Wide text here; written to disk in code page 936. The package's own lines come from
+// expected_texts.hpp.
 
 #include <initializer_list>
+#include <stdexcept>
 #include <string>
 #include <string_view>
+
+#include "expected_texts.hpp"
 
 namespace kq::e2e::scripts {
 
@@ -20,29 +24,27 @@ inline std::wstring joined(std::initializer_list<std::wstring_view> lines,
     return text;
 }
 
+// A text of the package (expected_texts.hpp) as wide text; those used here are all ASCII.
+inline std::wstring widened(std::string_view ascii) {
+    std::wstring text;
+    for (const char c : ascii) {
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            throw std::invalid_argument("widened: not an ASCII text");
+        }
+        text += static_cast<wchar_t>(c);
+    }
+    return text;
+}
+
 // The package's start-up block, thirteen lines, as every package script opens with it.
 inline std::wstring bootstrapBlock() {
-    return joined({
-        L"BEGIN {",
-        LR"kq(    $KQPATH = '.';)kq",
-        LR"kq(    my $pgm = $0;)kq",
-        LR"kq(    $pgm =~s/\\/\//g;)kq",
-        LR"kq(    $pgm =~s/^.*\/([^\/]+)$/$1/g;)kq",
-        LR"kq(    unless (-e $KQPATH.'/'.$pgm) {)kq",
-        LR"kq(        foreach ($0, $ENV{'SCRIPT_FILENAME'}, $ENV{'PATH_TRANSLATED'}) {)kq",
-        LR"kq(            s!\\!/!g; s/^(.*)\/[^\/]+$/$1/g;)kq",
-        LR"kq(            if (-e $_ . '/' .$pgm) { $KQPATH = $_; last; })kq",
-        L"        }",
-        L"    }",
-        LR"kq(    unshift (@INC, "$KQPATH");)kq",
-        L"}",
-    });
+    return widened(kqtest::literal::bootstrapBlock()) + L"\r\n";
 }
 
 inline std::wstring indexScript() {
     return joined({L"#!/usr/bin/perl", L"# 论坛首页"}) + bootstrapBlock() +
            joined({
-               L"use KQCGI;",
+               widened(kqtest::literal::oldUseLine),
                LR"kq(require "kqconfig.pl";)kq",
                LR"kq(require "kqlib.pl";)kq",
                L"",
@@ -57,18 +59,18 @@ inline std::wstring indexScript() {
 inline std::wstring postScript() {
     return joined({L"#!/usr/bin/perl", L"# 发表新帖"}) + bootstrapBlock() +
            joined({
-               L"use KQCGI;",
+               widened(kqtest::literal::oldUseLine),
                LR"kq(require "kqconfig.pl";)kq",
                LR"kq(require "kqpost.pl";)kq",
                L"",
                L"$query = new KQCGI;",
                L"$addme = $query->param('addme');",
                L"if ($addme) {",
-               L"    my $up_filename =$query->uploadInfo($addme);",
-               LR"kq(    my ($up_name,$up_ext) = split(/\./,$up_filename);)kq",
+               L"    " + widened(kqtest::literal::postUploadNameLine),
+               L"    " + widened(kqtest::literal::postSplitLine),
                LR"kq(    open (FILE, ">$uploaddir/$up_name.$up_ext");)kq",
                L"    binmode FILE;",
-               L"    while ($buffer=$query->readUploadFile($addme, 1024)) {",
+               L"    " + widened(kqtest::literal::readLoopHead) + L"($addme, 1024)) {",
                L"        print FILE $buffer;",
                L"    }",
                L"    close (FILE);",
@@ -81,17 +83,17 @@ inline std::wstring postScript() {
 inline std::wstring profileScript() {
     return joined({L"#!/usr/bin/perl", L"# 用户资料"}) + bootstrapBlock() +
            joined({
-               L"use KQCGI;",
+               widened(kqtest::literal::oldUseLine),
                LR"kq(require "kqconfig.pl";)kq",
                LR"kq(require "kqprofile.pl";)kq",
                L"",
                L"$query = new KQCGI;",
                L"$addme = $query->param('photo');",
                L"if ($addme) {",
-               L"    my $filename =$query->uploadInfo($addme);",
+               L"    " + widened(kqtest::literal::profileUploadNameLine),
                LR"kq(    open (FILE, ">$photodir/$filename");)kq",
                L"    binmode FILE;",
-               L"    while ($buffer=$query->readUploadFile($addme)) {",
+               L"    " + widened(kqtest::literal::readLoopHead) + L"($addme)) {",
                L"        print FILE $buffer;",
                L"    }",
                L"    close (FILE);",
@@ -119,7 +121,8 @@ inline std::wstring plainScript() {
 
 // The package marker, but no require statement: the require wrap finds no block.
 inline std::wstring scriptWithoutRequire() {
-    return joined({L"#!/usr/bin/perl", L"use KQCGI;", L"$query = new KQCGI;", L"print 1;"});
+    return joined({L"#!/usr/bin/perl", widened(kqtest::literal::oldUseLine), L"$query = new KQCGI;",
+                   L"print 1;"});
 }
 
 }  // namespace kq::e2e::scripts

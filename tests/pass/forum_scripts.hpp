@@ -1,104 +1,17 @@
 #pragma once
 // Forum scripts of our own for the pass and the command-line tests, made of the texts that the
-// conversion looks for and inserts, and what the conversion makes of them, put together here by
-// hand from the rewrite rules. Code page 936 bytes, CR LF line ends; Chinese characters are
-// written as their GBK codes.
+// conversion looks for and inserts (expected_texts.hpp), and what the conversion makes of them,
+// put together here by hand from the rewrite rules. Code page 936 bytes, CR LF line ends; Chinese
+// characters are written as their GBK codes.
 
-#include <array>
 #include <string>
 #include <string_view>
+
+#include "expected_texts.hpp"
 
 namespace kqtest {
 
 namespace literal {
-
-// Lines joined by CR LF, with nothing after the last.
-template <std::size_t N>
-std::string crlfJoined(const std::array<std::string_view, N>& lines) {
-    std::string text;
-    for (std::size_t i = 0; i < N; ++i) {
-        text += lines[i];
-        if (i + 1 < N) {
-            text += "\r\n";
-        }
-    }
-    return text;
-}
-
-// The package's start-up block; a backslash in these raw texts is a character of its own.
-inline std::string bootstrapBlock() {
-    return crlfJoined<13>({
-        R"lit(BEGIN {)lit",
-        R"lit(    $KQPATH = '.';)lit",
-        R"lit(    my $pgm = $0;)lit",
-        R"lit(    $pgm =~s/\\/\//g;)lit",
-        R"lit(    $pgm =~s/^.*\/([^\/]+)$/$1/g;)lit",
-        R"lit(    unless (-e $KQPATH.'/'.$pgm) {)lit",
-        R"lit(        foreach ($0, $ENV{'SCRIPT_FILENAME'}, $ENV{'PATH_TRANSLATED'}) {)lit",
-        R"lit(            s!\\!/!g; s/^(.*)\/[^\/]+$/$1/g;)lit",
-        R"lit(            if (-e $_ . '/' .$pgm) { $KQPATH = $_; last; })lit",
-        R"lit(        })lit",
-        R"lit(    })lit",
-        R"lit(    unshift (@INC, "$KQPATH");)lit",
-        R"lit(})lit",
-    });
-}
-
-inline constexpr std::string_view oldUseLine = "use KQCGI;";
-inline constexpr std::string_view newUseLine = "use CGI qw(:standard);";
-
-inline std::string evalPrefix() {
-    return crlfJoined<3>({
-        R"lit(eval {)lit",
-        R"lit(($0 =~ m,(.*)/[^/]+,)   and unshift (@INC, "$1");)lit",
-        R"lit(($0 =~ m,(.*)\\[^\\]+,) and unshift (@INC, "$1");)lit",
-    });
-}
-
-// Line 3 ends in "KQ7100 出错！"; line 4 holds "不能够找到文件：", the Perl error, a backslash-n,
-// and "请更改每个程序中的 require 语句，填入绝对路径！".
-inline std::string evalSuffix() {
-    return crlfJoined<6>({
-        R"lit(};)lit",
-        R"lit(if ($@) {)lit",
-        "    print header(-charset=>gb2312); print start_html(-title=>\"KQ7100 "
-        "\xB3\xF6\xB4\xED\xA3\xA1\");",
-        "    print \"\xB2\xBB\xC4\xDC\xB9\xBB\xD5\xD2\xB5\xBD\xCE\xC4\xBC\xFE\xA3\xBA$@\\n"
-        "\xC7\xEB\xB8\xFC\xB8\xC4\xC3\xBF\xB8\xF6\xB3\xCC\xD0\xF2\xD6\xD0\xB5\xC4 require "
-        "\xD3\xEF\xBE\xE4\xA3\xAC\xCC\xEE\xC8\xEB\xBE\xF8\xB6\xD4\xC2\xB7\xBE\xB6\xA3\xA1\";",
-        R"lit(    print end_html; exit;)lit",
-        R"lit(})lit",
-    });
-}
-
-inline constexpr std::string_view postUploadNameLine =
-    R"lit(my $up_filename =$query->uploadInfo($addme);)lit";
-inline constexpr std::string_view postSplitLine =
-    R"lit(my ($up_name,$up_ext) = split(/\./,$up_filename);)lit";
-inline constexpr std::string_view profileUploadNameLine =
-    R"lit(my $filename =$query->uploadInfo($addme);)lit";
-inline constexpr std::string_view readLoopHead = R"lit(while ($buffer=$query->readUploadFile)lit";
-inline constexpr std::string_view newReadLoopLine =
-    R"lit(while ($bytesread=read($addme,$buffer,1024)) {)lit";
-
-inline std::string postNameBlock() {
-    return crlfJoined<4>({
-        R"lit($addme=~ s/\n//g;)lit",
-        R"lit(my $up_filename =$addme;)lit",
-        R"lit(@up_name = split(/\./,$up_filename);)lit",
-        R"lit($up_ext = $up_name[-1];)lit",
-    });
-}
-
-inline std::string profileNameBlock() {
-    return crlfJoined<5>({
-        R"lit($addme=~ s/\n//g;)lit",
-        R"lit(my $up_filename =$addme;)lit",
-        R"lit(my @up_name = split(/\./,$up_filename);)lit",
-        R"lit($filename = $up_name[-1];)lit",
-        R"lit($filename = lc($filename);)lit",
-    });
-}
 
 // "清风论坛" (the forum's name) and "上传成功！" (upload done!).
 inline constexpr std::string_view forumName = "\xC7\xE5\xB7\xE7\xC2\xDB\xCC\xB3";

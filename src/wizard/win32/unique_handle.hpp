@@ -1,50 +1,14 @@
 #pragma once
-// Owners of the Win32 handles the wizard window creates. One move-only template with an explicit
-// "empty" value, then one alias per kind of handle. A raw handle anywhere else is borrowed and
-// says so where it is kept.
+// Owners of the Win32 handles the wizard window creates: one alias of the move-only resource owner
+// per kind of handle. A raw handle anywhere else is borrowed and says so where it is kept.
 
 #include <windows.h>
 
 #include <shlobj.h>
 
-#include <utility>
+#include "conversion/unique_resource.hpp"
 
 namespace kq::wizard::win32 {
-
-template <typename Traits>
-class UniqueHandle {
-  public:
-    using Value = typename Traits::Value;
-
-    UniqueHandle() = default;
-    explicit UniqueHandle(Value value) noexcept : value_(value) {}
-    ~UniqueHandle() { reset(); }
-    UniqueHandle(const UniqueHandle&) = delete;
-    UniqueHandle& operator=(const UniqueHandle&) = delete;
-    UniqueHandle(UniqueHandle&& other) noexcept : value_(other.release()) {}
-    UniqueHandle& operator=(UniqueHandle&& other) noexcept {
-        if (this != &other) {
-            reset(other.release());
-        }
-        return *this;
-    }
-
-    Value get() const noexcept { return value_; }
-    explicit operator bool() const noexcept { return value_ != Traits::empty(); }
-
-    // Hands the handle over without releasing it: the caller (or the system) now owns it.
-    Value release() noexcept { return std::exchange(value_, Traits::empty()); }
-
-    void reset(Value value = Traits::empty()) noexcept {
-        const Value old = std::exchange(value_, value);
-        if (old != Traits::empty()) {
-            Traits::close(old);
-        }
-    }
-
-  private:
-    Value value_ = Traits::empty();
-};
 
 // A top-level window; its child windows go with it.
 struct WindowTraits {
@@ -52,7 +16,7 @@ struct WindowTraits {
     static Value empty() noexcept { return nullptr; }
     static void close(Value window) noexcept { DestroyWindow(window); }
 };
-using UniqueHwnd = UniqueHandle<WindowTraits>;
+using UniqueHwnd = UniqueResource<WindowTraits>;
 
 template <typename Object>
 struct GdiObjectTraits {
@@ -60,8 +24,8 @@ struct GdiObjectTraits {
     static Value empty() noexcept { return nullptr; }
     static void close(Value object) noexcept { DeleteObject(object); }
 };
-using UniqueHfont = UniqueHandle<GdiObjectTraits<HFONT>>;
-using UniqueHbitmap = UniqueHandle<GdiObjectTraits<HBITMAP>>;
+using UniqueHfont = UniqueResource<GdiObjectTraits<HFONT>>;
+using UniqueHbitmap = UniqueResource<GdiObjectTraits<HBITMAP>>;
 
 // An item identifier list handed out by the shell; freed with the task allocator.
 struct IdListTraits {
@@ -69,7 +33,7 @@ struct IdListTraits {
     static Value empty() noexcept { return nullptr; }
     static void close(Value list) noexcept { CoTaskMemFree(list); }
 };
-using UniqueIdList = UniqueHandle<IdListTraits>;
+using UniqueIdList = UniqueResource<IdListTraits>;
 
 // The device context of one window, from GetDC, given back with ReleaseDC.
 class WindowDc {
@@ -96,7 +60,7 @@ struct MemoryDcTraits {
     static Value empty() noexcept { return nullptr; }
     static void close(Value dc) noexcept { DeleteDC(dc); }
 };
-using UniqueMemoryDc = UniqueHandle<MemoryDcTraits>;
+using UniqueMemoryDc = UniqueResource<MemoryDcTraits>;
 
 // Selects a GDI object into a device context and puts the previous one back at the end.
 class SelectedObject {

@@ -254,7 +254,7 @@ void WizardWindow::onDestroy() {
 
 void WizardWindow::onNcDestroy() {
     // The system is destroying the window: the handle is no longer ours to destroy.
-    window_.release();
+    static_cast<void>(window_.release());
 }
 
 }  // namespace kq::wizard::win32

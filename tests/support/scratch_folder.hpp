@@ -26,7 +26,7 @@ class ScratchFolder {
         const auto ticks = std::chrono::steady_clock::now().time_since_epoch().count();
         for (unsigned attempt = 0;; ++attempt) {
             path_ = fs::temp_directory_path() /
-                    ("kq-pass-" + std::to_string(ticks) + "-" + std::to_string(attempt));
+                    ("kq-test-" + std::to_string(ticks) + "-" + std::to_string(attempt));
             if (fs::create_directory(path_)) {
                 break;
             }
@@ -46,8 +46,10 @@ class ScratchFolder {
     }
     ScratchFolder(const ScratchFolder&) = delete;
     ScratchFolder& operator=(const ScratchFolder&) = delete;
+    ScratchFolder(ScratchFolder&&) = delete;
+    ScratchFolder& operator=(ScratchFolder&&) = delete;
 
-    const fs::path& path() const { return path_; }
+    [[nodiscard]] const fs::path& path() const { return path_; }
     fs::path operator/(const fs::path& name) const { return path_ / name; }
 
     // A sub-folder, created.

@@ -1,8 +1,8 @@
 #pragma once
 // The fixed texts that the rewrites look for and insert, typed here independently of the engine so
-// that a slip on either side shows up as a failing test. Code page 936 bytes; Chinese characters
-// and full-width punctuation are written as their two-byte GBK codes. Raw literals keep every
-// backslash a character of its own.
+// that a slip on either side shows up as a failing test. The one copy for the tests of every area.
+// Code page 936 bytes; Chinese characters and full-width punctuation are written as their two-byte
+// GBK codes. Raw literals keep every backslash a character of its own.
 
 #include <array>
 #include <cstddef>
