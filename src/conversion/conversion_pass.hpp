@@ -33,7 +33,7 @@ struct ScriptReport {
 
 // What the pass needs of the window, and nothing more.
 class PassWindow {
-public:
+  public:
     virtual ~PassWindow() = default;
 
     virtual std::filesystem::path folderPath() const = 0;

@@ -11,7 +11,9 @@
 
 namespace kq::cp936 {
 
-constexpr bool isLeadByte(unsigned char b) { return b >= 0x81 && b <= 0xFE; }
+constexpr bool isLeadByte(unsigned char b) {
+    return b >= 0x81 && b <= 0xFE;
+}
 constexpr bool isTrailByte(unsigned char b) {
     return (b >= 0x40 && b <= 0x7E) || (b >= 0x80 && b <= 0xFE);
 }
@@ -30,7 +32,7 @@ std::size_t countChars(std::string_view bytes);
 // Walks character boundaries from the start of a text. Asked for offsets in increasing order it
 // does linear work in all; ASCII runs are crossed eight bytes at a time.
 class BoundaryCursor {
-public:
+  public:
     explicit BoundaryCursor(std::string_view bytes) : bytes_(bytes) {}
     // A cursor that starts at `start`, which the caller knows to be a boundary.
     BoundaryCursor(std::string_view bytes, std::size_t start)
@@ -42,7 +44,7 @@ public:
     // The start of the character that ends at boundary `pos` (> the starting boundary).
     std::size_t charStartBefore(std::size_t pos);
 
-private:
+  private:
     std::string_view bytes_;
     std::size_t start_ = 0;     // the boundary the cursor started from
     std::size_t boundary_ = 0;  // a known boundary; every boundary before it has been passed

@@ -31,10 +31,10 @@ std::wstring systemMessage(const std::error_code& error) {
 #ifdef _WIN32
     if (error.category() == std::system_category()) {
         wchar_t buffer[512] = {};
-        const DWORD length = FormatMessageW(
-            FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-            static_cast<DWORD>(error.value()), 0, buffer, static_cast<DWORD>(std::size(buffer)),
-            nullptr);
+        const DWORD length =
+            FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                           static_cast<DWORD>(error.value()), 0, buffer,
+                           static_cast<DWORD>(std::size(buffer)), nullptr);
         std::wstring text(buffer, length);
         while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' ||
                                  text.back() == L' ' || text.back() == L'.')) {

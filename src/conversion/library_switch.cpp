@@ -22,7 +22,9 @@ const Needle& requireOpenerNeedle() {
 
 }  // namespace
 
-bool hasPackageMarker(std::string_view text) { return findFirst(text, markerNeedle()) != noMatch; }
+bool hasPackageMarker(std::string_view text) {
+    return findFirst(text, markerNeedle()) != noMatch;
+}
 
 void removeBootstrapAndRenameIn(std::string& text) {
     static const Needle bootstrap(literals::bootstrapBlock, CaseMode::insensitive);

@@ -11,19 +11,34 @@ namespace kq {
 
 template <typename T>
 class [[nodiscard]] Result {
-public:
-    Result(T value) : state_(std::move(value)) {}                // NOLINT(google-explicit-constructor)
-    Result(ScriptFailure failure) : state_(std::move(failure)) {}  // NOLINT(google-explicit-constructor)
+  public:
+    // Implicit on purpose: a function returns either its value or a failure.
+    // NOLINTNEXTLINE(google-explicit-constructor,hicpp-explicit-conversions)
+    Result(T value) : state_(std::move(value)) {}
+    // NOLINTNEXTLINE(google-explicit-constructor,hicpp-explicit-conversions)
+    Result(ScriptFailure failure) : state_(std::move(failure)) {}
 
     bool ok() const { return std::holds_alternative<T>(state_); }
     explicit operator bool() const { return ok(); }
 
-    T& value() & { assert(ok()); return std::get<T>(state_); }
-    const T& value() const& { assert(ok()); return std::get<T>(state_); }
-    T&& value() && { assert(ok()); return std::get<T>(std::move(state_)); }
-    const ScriptFailure& failure() const { assert(!ok()); return std::get<ScriptFailure>(state_); }
+    T& value() & {
+        assert(ok());
+        return std::get<T>(state_);
+    }
+    const T& value() const& {
+        assert(ok());
+        return std::get<T>(state_);
+    }
+    T&& value() && {
+        assert(ok());
+        return std::get<T>(std::move(state_));
+    }
+    const ScriptFailure& failure() const {
+        assert(!ok());
+        return std::get<ScriptFailure>(state_);
+    }
 
-private:
+  private:
     std::variant<T, ScriptFailure> state_;
 };
 

@@ -27,7 +27,7 @@ std::filesystem::path scriptPath(const std::filesystem::path& folder,
 inline constexpr std::string_view temporaryPrefix = ".kqwizard-tmp-";
 
 class ScriptChannels {
-public:
+  public:
     // In a dry run nothing is written: writes are kept in memory, checked as a real write would
     // be checked, and later reads of the same script are served from there.
     explicit ScriptChannels(std::filesystem::path scriptFolder, bool dryRun = false);
@@ -56,7 +56,7 @@ public:
     // and the link stays a link.
     Status writeScript(const std::filesystem::path& name, std::string_view text);
 
-private:
+  private:
     struct ReadChannel;
     std::filesystem::path folder_;
     std::unique_ptr<ReadChannel> readChannel_;

@@ -114,9 +114,10 @@ std::size_t Matches::nextCandidate(std::size_t from) {
     for (std::size_t v = 0; v < variants_; ++v) {
         if (cached_[v] == unscanned || (cached_[v] != noMatch && cached_[v] < from)) {
             const void* hit = std::memchr(text_.data() + from, firstBytes_[v], text_.size() - from);
-            cached_[v] = hit == nullptr ? noMatch
-                                        : static_cast<std::size_t>(
-                                              static_cast<const char*>(hit) - text_.data());
+            cached_[v] =
+                hit == nullptr
+                    ? noMatch
+                    : static_cast<std::size_t>(static_cast<const char*>(hit) - text_.data());
         }
         best = std::min(best, cached_[v]);
     }

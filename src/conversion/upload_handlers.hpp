@@ -18,6 +18,7 @@ Status rewriteUploadScript(ScriptChannels& channels, const std::filesystem::path
                            UploadVariant variant);
 
 Status stp61(ScriptChannels& channels, const std::filesystem::path& file0);
-Status Stp62(ScriptChannels& channels, const std::filesystem::path& File01);  // NOLINT(readability-identifier-naming)
+Status Stp62(ScriptChannels& channels,
+             const std::filesystem::path& File01);  // NOLINT(readability-identifier-naming)
 
 }  // namespace kq

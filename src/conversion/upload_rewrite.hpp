@@ -19,7 +19,8 @@ std::optional<UploadVariant> uploadVariantFor(const std::filesystem::path& scrip
 
 struct UploadRewrite {
     std::string text;
-    bool readLoopFound;  // false: the read-loop head does not occur; the script needs a check by hand
+    bool readLoopFound;  // false: the read-loop head does not occur; the script needs a check by
+                         // hand
 };
 
 // The text transformation alone. The old loop line runs from the read-loop head to the first CR
