@@ -7,8 +7,8 @@
 namespace kq::wizard {
 
 FormState::FormState(FormView& view) : view_(view) {
-    for (const ControlSpec& spec : controls) {
-        at(spec.id) = Control{spec.visible, spec.enabled, std::wstring(spec.text)};
+    for (const ControlSpec& row : controls) {
+        at(row.id) = Control{row.visible, row.enabled, std::wstring(row.text)};
     }
 }
 

@@ -101,21 +101,21 @@ bool waitForPage(const WizardProcess& wizard, Page page, std::chrono::millisecon
     return waitUntil([&] { return showsPage(wizard, lookOf(page)); }, timeout);
 }
 
-RECT expectedBox(const wizard::ControlSpec& spec, UINT dpi) {
+RECT expectedBox(const wizard::ControlSpec& row, UINT dpi) {
     const auto px = [dpi](int twips) { return MulDiv(twips, static_cast<int>(dpi), 1440); };
-    const int left = px(spec.rect.left);
-    const int top = px(spec.rect.top);
-    return RECT{left, top, left + px(spec.rect.width), top + px(spec.rect.height)};
+    const int left = px(row.rect.left);
+    const int top = px(row.rect.top);
+    return RECT{left, top, left + px(row.rect.width), top + px(row.rect.height)};
 }
 
 SIZE textExtent(std::wstring_view text, const wizard::FontSpec& font, UINT dpi) {
-    const wizard::FontSpec& spec = font.face.empty() ? wizard::windowFont : font;
+    const wizard::FontSpec& row = font.face.empty() ? wizard::windowFont : font;
     LOGFONTW description{};
-    description.lfHeight = -MulDiv(spec.pointsTimes100, static_cast<int>(dpi), 7200);
-    description.lfWeight = spec.bold ? FW_BOLD : FW_NORMAL;
+    description.lfHeight = -MulDiv(row.pointsTimes100, static_cast<int>(dpi), 7200);
+    description.lfWeight = row.bold ? FW_BOLD : FW_NORMAL;
     description.lfCharSet = GB2312_CHARSET;
-    spec.face.copy(description.lfFaceName,
-                   std::min<std::size_t>(spec.face.size(), LF_FACESIZE - 1));
+    row.face.copy(description.lfFaceName,
+                   std::min<std::size_t>(row.face.size(), LF_FACESIZE - 1));
     const HFONT handle = CreateFontIndirectW(&description);
     const HDC screen = GetDC(nullptr);
     const HGDIOBJ previous = SelectObject(screen, handle);
@@ -129,17 +129,17 @@ SIZE textExtent(std::wstring_view text, const wizard::FontSpec& font, UINT dpi) 
 }
 
 void checkBoxes(const WizardProcess& wizard, UINT dpi, Checks& checks, std::string_view when) {
-    for (const wizard::ControlSpec& spec : wizard::controls) {
-        const HWND window = wizard.control(spec.id);
-        const std::string name = std::string(when) + ": " + std::string(spec.name);
-        const HWND container = spec.container ? wizard.control(*spec.container) : wizard.form();
+    for (const wizard::ControlSpec& row : wizard::controls) {
+        const HWND window = wizard.control(row.id);
+        const std::string name = std::string(when) + ": " + std::string(row.name);
+        const HWND container = row.container ? wizard.control(*row.container) : wizard.form();
         checks.expect(GetParent(window) == container, name + " lies in its container");
         const RECT box = rectInParent(window);
-        const RECT expected = expectedBox(spec, dpi);
+        const RECT expected = expectedBox(row, dpi);
         checks.withinOnePixel(box.left, expected.left, name + " left");
         checks.withinOnePixel(box.top, expected.top, name + " top");
-        if (spec.autoSize && spec.kind == wizard::ControlKind::label) {
-            const SIZE text = textExtent(windowText(window), spec.font, dpi);
+        if (row.autoSize && row.kind == wizard::ControlKind::label) {
+            const SIZE text = textExtent(windowText(window), row.font, dpi);
             checks.withinOnePixel(box.right - box.left, text.cx, name + " width fits its text");
             checks.withinOnePixel(box.bottom - box.top, text.cy, name + " height fits its text");
         } else {

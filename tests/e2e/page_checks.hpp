@@ -26,7 +26,7 @@ bool waitForPage(const WizardProcess& wizard, Page page,
                  std::chrono::milliseconds timeout = 30000ms);
 
 // A control's box in its container at `dpi`, from the layout table.
-RECT expectedBox(const wizard::ControlSpec& spec, UINT dpi);
+RECT expectedBox(const wizard::ControlSpec& row, UINT dpi);
 
 // The size of a one-line text in a layout font at `dpi`, as an auto-sized label takes it.
 SIZE textExtent(std::wstring_view text, const wizard::FontSpec& font, UINT dpi);

@@ -283,10 +283,10 @@ void layoutScenario(const Context& context, Checks& checks) {
                           "window centred down the screen");
 
     checkPage(wizard, Page::welcome, checks, "at start");
-    for (const wizard::ControlSpec& spec : wizard::controls) {
-        if (!spec.text.empty() && spec.kind != wizard::ControlKind::frame) {
-            checks.equal(wizard.text(spec.id), spec.text,
-                         "initial text of " + std::string(spec.name));
+    for (const wizard::ControlSpec& row : wizard::controls) {
+        if (!row.text.empty() && row.kind != wizard::ControlKind::frame) {
+            checks.equal(wizard.text(row.id), row.text,
+                         "initial text of " + std::string(row.name));
         }
     }
     checks.equal(wizard.text(ControlId::Text1), L"", "Text1 empty at start");
@@ -301,13 +301,13 @@ void layoutScenario(const Context& context, Checks& checks) {
     checkBoxes(wizard, context.dpi, checks, "at start");
 
     // Kinds, borders and defaults of the controls.
-    for (const wizard::ControlSpec& spec : wizard::controls) {
-        const HWND window = wizard.control(spec.id);
+    for (const wizard::ControlSpec& row : wizard::controls) {
+        const HWND window = wizard.control(row.id);
         const LONG_PTR style = GetWindowLongPtrW(window, GWL_STYLE);
         const LONG_PTR exStyle = GetWindowLongPtrW(window, GWL_EXSTYLE);
         const std::wstring kind = className(window);
-        const std::string name(spec.name);
-        switch (spec.kind) {
+        const std::string name(row.name);
+        switch (row.kind) {
             case wizard::ControlKind::button:
                 checks.expect(_wcsicmp(kind.c_str(), L"Button") == 0 &&
                                   (style & BS_TYPEMASK) == BS_PUSHBUTTON,
@@ -330,9 +330,9 @@ void layoutScenario(const Context& context, Checks& checks) {
             default:
                 break;
         }
-        if (spec.border == wizard::Border::sunken) {
+        if (row.border == wizard::Border::sunken) {
             checks.expect((exStyle & WS_EX_CLIENTEDGE) != 0, name + " has a sunken border");
-        } else if (spec.border == wizard::Border::flat) {
+        } else if (row.border == wizard::Border::flat) {
             checks.expect((style & WS_BORDER) != 0 && (exStyle & WS_EX_CLIENTEDGE) == 0,
                           name + " has a flat border");
         }

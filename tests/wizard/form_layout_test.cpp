@@ -21,9 +21,9 @@ using namespace kq::wizard;
 
 std::set<std::string> namesWhere(const Form1& form, bool (FormState::*property)(ControlId) const) {
     std::set<std::string> names;
-    for (const ControlSpec& spec : controls) {
-        if ((form.state().*property)(spec.id)) {
-            names.emplace(spec.name);
+    for (const ControlSpec& row : controls) {
+        if ((form.state().*property)(row.id)) {
+            names.emplace(row.name);
         }
     }
     return names;
@@ -40,9 +40,9 @@ TEST(FormAtStart, ShowsTheWelcomePageWithItsFourLabelsAndNothingElse) {
 TEST(FormAtStart, OnlyPrevIsDisabled) {
     Wizard wizard;
     std::set<std::string> disabled;
-    for (const ControlSpec& spec : controls) {
-        if (!wizard.form.state().enabled(spec.id)) {
-            disabled.emplace(spec.name);
+    for (const ControlSpec& row : controls) {
+        if (!wizard.form.state().enabled(row.id)) {
+            disabled.emplace(row.name);
         }
     }
     EXPECT_EQ(disabled, std::set<std::string>{"prev"});
@@ -63,12 +63,12 @@ TEST(FormAtStart, ProgressBarRunsFromZeroToHundredAtZero) {
 TEST(FormLayout, TabOrderIsTheListedOneAndLeavesOutTheImage) {
     std::vector<const ControlSpec*> ordered;
     std::set<int> indexes;
-    for (const ControlSpec& spec : controls) {
-        if (spec.tabIndex) {
-            ordered.push_back(&spec);
-            EXPECT_TRUE(indexes.insert(*spec.tabIndex).second) << spec.name << " shares its index";
+    for (const ControlSpec& row : controls) {
+        if (row.tabIndex) {
+            ordered.push_back(&row);
+            EXPECT_TRUE(indexes.insert(*row.tabIndex).second) << row.name << " shares its index";
         } else {
-            EXPECT_EQ(spec.id, ControlId::Image1) << spec.name << " has no tab index";
+            EXPECT_EQ(row.id, ControlId::Image1) << row.name << " has no tab index";
         }
     }
     std::sort(ordered.begin(), ordered.end(), [](const ControlSpec* a, const ControlSpec* b) {
@@ -76,8 +76,8 @@ TEST(FormLayout, TabOrderIsTheListedOneAndLeavesOutTheImage) {
     });
     std::vector<std::string> names;
     names.reserve(ordered.size());
-    for (const ControlSpec* spec : ordered) {
-        names.emplace_back(spec->name);
+    for (const ControlSpec* row : ordered) {
+        names.emplace_back(row->name);
     }
     const std::vector<std::string> listed{"Welcome", "Picture1", "Picture2", "Frame1", "Label1",
                                           "Label2",  "Label3",   "prev",     "next1",  "cancel",
@@ -97,9 +97,9 @@ Area innerArea(const std::optional<ControlId>& container) {
     if (!container) {
         return {clientWidthTwips, clientHeightTwips};
     }
-    const ControlSpec& spec = controlSpec(*container);
-    const int border = 2 * borderPixels(spec.border) * twipsPerInch / 96;
-    return {spec.rect.width - border, spec.rect.height - border};
+    const ControlSpec& row = controlSpec(*container);
+    const int border = 2 * borderPixels(row.border) * twipsPerInch / 96;
+    return {row.rect.width - border, row.rect.height - border};
 }
 
 TEST(FormLayout, EveryControlLiesInsideItsContainerButForTheKnownOverhangs) {
@@ -107,19 +107,19 @@ TEST(FormLayout, EveryControlLiesInsideItsContainerButForTheKnownOverhangs) {
     // File1 reaches 15 twips (one pixel) below Frame2, which cuts off its bottom edge.
     const std::set<std::string> knownOverhangs{"Frame2 right by 105", "File1 bottom by 15"};
     std::set<std::string> overhangs;
-    for (const ControlSpec& spec : controls) {
-        const Area area = innerArea(spec.container);
-        EXPECT_GE(spec.rect.left, 0) << spec.name;
-        EXPECT_GE(spec.rect.top, 0) << spec.name;
-        EXPECT_GT(spec.rect.width, 0) << spec.name;
-        EXPECT_GT(spec.rect.height, 0) << spec.name;
-        if (spec.rect.right() > area.width) {
-            overhangs.insert(std::string(spec.name) + " right by " +
-                             std::to_string(spec.rect.right() - area.width));
+    for (const ControlSpec& row : controls) {
+        const Area area = innerArea(row.container);
+        EXPECT_GE(row.rect.left, 0) << row.name;
+        EXPECT_GE(row.rect.top, 0) << row.name;
+        EXPECT_GT(row.rect.width, 0) << row.name;
+        EXPECT_GT(row.rect.height, 0) << row.name;
+        if (row.rect.right() > area.width) {
+            overhangs.insert(std::string(row.name) + " right by " +
+                             std::to_string(row.rect.right() - area.width));
         }
-        if (spec.rect.bottom() > area.height) {
-            overhangs.insert(std::string(spec.name) + " bottom by " +
-                             std::to_string(spec.rect.bottom() - area.height));
+        if (row.rect.bottom() > area.height) {
+            overhangs.insert(std::string(row.name) + " bottom by " +
+                             std::to_string(row.rect.bottom() - area.height));
         }
     }
     EXPECT_EQ(overhangs, knownOverhangs);
@@ -127,9 +127,9 @@ TEST(FormLayout, EveryControlLiesInsideItsContainerButForTheKnownOverhangs) {
 
 TEST(FormLayout, PagesFramesBannersSeparatorAndButtonsLieInTheWindow) {
     std::set<std::string> inWindow;
-    for (const ControlSpec& spec : controls) {
-        if (!spec.container) {
-            inWindow.emplace(spec.name);
+    for (const ControlSpec& row : controls) {
+        if (!row.container) {
+            inWindow.emplace(row.name);
         }
     }
     const std::set<std::string> expected{"Welcome",  "Frame2", "Frame3", "fish",  "Picture1",
@@ -140,11 +140,11 @@ TEST(FormLayout, PagesFramesBannersSeparatorAndButtonsLieInTheWindow) {
 TEST(FormLayout, WhiteIsTheColourOfTheWhitePagesTheHeadingStripAndTheirLabels) {
     const std::set<ControlId> whiteContainers{ControlId::Welcome, ControlId::fish,
                                               ControlId::Picture1};
-    for (const ControlSpec& spec : controls) {
-        const bool labelOnWhite = spec.kind == ControlKind::label && spec.container &&
-                                  whiteContainers.contains(*spec.container);
-        const bool white = whiteContainers.contains(spec.id) || labelOnWhite;
-        EXPECT_EQ(spec.colours == Colours::white, white) << spec.name;
+    for (const ControlSpec& row : controls) {
+        const bool labelOnWhite = row.kind == ControlKind::label && row.container &&
+                                  whiteContainers.contains(*row.container);
+        const bool white = whiteContainers.contains(row.id) || labelOnWhite;
+        EXPECT_EQ(row.colours == Colours::white, white) << row.name;
     }
 }
 
@@ -162,16 +162,16 @@ TEST(FormLayout, FontsOfTheirOwnBelongToTheTitleTheNoticeAndTheHeadings) {
         {ControlId::Label7, L"楷体_GB2312", 2175, false},
         {ControlId::info1, L"宋体", 900, true},
     };
-    for (const ControlSpec& spec : controls) {
-        SCOPED_TRACE(std::string(spec.name));
+    for (const ControlSpec& row : controls) {
+        SCOPED_TRACE(std::string(row.name));
         const auto own = std::find_if(ownFonts.begin(), ownFonts.end(),
-                                      [&](const OwnFont& f) { return f.control == spec.id; });
+                                      [&](const OwnFont& f) { return f.control == row.id; });
         if (own == ownFonts.end()) {
-            EXPECT_TRUE(spec.font.face.empty());
+            EXPECT_TRUE(row.font.face.empty());
         } else {
-            EXPECT_EQ(spec.font.face, own->face);
-            EXPECT_EQ(spec.font.pointsTimes100, own->pointsTimes100);
-            EXPECT_EQ(spec.font.bold, own->bold);
+            EXPECT_EQ(row.font.face, own->face);
+            EXPECT_EQ(row.font.pointsTimes100, own->pointsTimes100);
+            EXPECT_EQ(row.font.bold, own->bold);
         }
     }
     EXPECT_EQ(windowFont.face, L"宋体");

@@ -65,9 +65,9 @@ class RecordingView final : public kq::wizard::FormView {
     };
 
     explicit RecordingView(EventLog& log) : log_(log) {
-        for (const auto& spec : kq::wizard::controls) {
-            controls[kq::wizard::indexOf(spec.id)] =
-                Control{spec.visible, spec.enabled, std::wstring(spec.text)};
+        for (const auto& row : kq::wizard::controls) {
+            controls[kq::wizard::indexOf(row.id)] =
+                Control{row.visible, row.enabled, std::wstring(row.text)};
         }
     }
 
@@ -201,11 +201,11 @@ struct Wizard {
 // The view shows exactly the state the form keeps.
 inline void expectViewMirrorsForm(const RecordingView& view, const kq::wizard::Form1& form) {
     const auto& state = form.state();
-    for (const auto& spec : kq::wizard::controls) {
-        SCOPED_TRACE(std::string(spec.name));
-        EXPECT_EQ(view.at(spec.id).visible, state.visible(spec.id));
-        EXPECT_EQ(view.at(spec.id).enabled, state.enabled(spec.id));
-        EXPECT_EQ(view.at(spec.id).text, state.text(spec.id));
+    for (const auto& row : kq::wizard::controls) {
+        SCOPED_TRACE(std::string(row.name));
+        EXPECT_EQ(view.at(row.id).visible, state.visible(row.id));
+        EXPECT_EQ(view.at(row.id).enabled, state.enabled(row.id));
+        EXPECT_EQ(view.at(row.id).text, state.text(row.id));
     }
     std::vector<std::wstring> stateLines;
     for (const auto& line : state.listLines()) {

@@ -48,29 +48,29 @@ DWORD borderExStyle(Border border) {
     return border == Border::sunken ? WS_EX_CLIENTEDGE : 0;
 }
 
-WindowKind windowKindOf(const ControlSpec& spec) {
-    switch (spec.kind) {
+WindowKind windowKindOf(const ControlSpec& row) {
+    switch (row.kind) {
         case ControlKind::frame:
             // A frame with a border draws its etched rectangle itself (the separator line).
             return {panelClassName, WS_CLIPCHILDREN, WS_EX_CONTROLPARENT, true};
         case ControlKind::label:
             // An auto-sized label is as wide as its one line, so it must never wrap.
             return {L"STATIC",
-                    static_cast<DWORD>(spec.autoSize ? SS_LEFTNOWORDWRAP : SS_LEFT) | SS_NOPREFIX,
+                    static_cast<DWORD>(row.autoSize ? SS_LEFTNOWORDWRAP : SS_LEFT) | SS_NOPREFIX,
                     0};
         case ControlKind::button:
             return {L"BUTTON", BS_PUSHBUTTON, 0};
         case ControlKind::textBox:
-            return {L"EDIT", ES_LEFT | ES_AUTOHSCROLL, borderExStyle(spec.border)};
+            return {L"EDIT", ES_LEFT | ES_AUTOHSCROLL, borderExStyle(row.border)};
         case ControlKind::listBox:
         case ControlKind::fileListBox:
             // Not sorted: lines stay in the order they were added. No integral height: the box
             // keeps the height the layout gives it.
             return {L"LISTBOX", LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL,
-                    borderExStyle(spec.border)};
+                    borderExStyle(row.border)};
         case ControlKind::pictureBox:
-            return {panelClassName, WS_CLIPCHILDREN | borderStyle(spec.border),
-                    borderExStyle(spec.border), true};
+            return {panelClassName, WS_CLIPCHILDREN | borderStyle(row.border),
+                    borderExStyle(row.border), true};
         case ControlKind::image:
             return {panelClassName, 0, 0, true};
         case ControlKind::progressBar:
@@ -82,29 +82,29 @@ WindowKind windowKindOf(const ControlSpec& spec) {
 }  // namespace
 
 ControlSet::ControlSet(HWND form, HINSTANCE instance, const Pictures& pictures) : form_(form) {
-    for (const ControlSpec& spec : controls) {
-        const WindowKind kind = windowKindOf(spec);
+    for (const ControlSpec& row : controls) {
+        const WindowKind kind = windowKindOf(row);
         DWORD style = WS_CHILD | WS_CLIPSIBLINGS | kind.style;
-        if (spec.visible) {
+        if (row.visible) {
             style |= WS_VISIBLE;
         }
-        if (!spec.enabled) {
+        if (!row.enabled) {
             style |= WS_DISABLED;
         }
-        if (spec.tabIndex && takesFocus(spec.kind)) {
+        if (row.tabIndex && takesFocus(row.kind)) {
             style |= WS_TABSTOP;
         }
-        const HWND parent = spec.container ? (*this)[*spec.container] : form_;
-        const std::wstring text(spec.text);
-        windows_[indexOf(spec.id)] = CreateWindowExW(
+        const HWND parent = row.container ? (*this)[*row.container] : form_;
+        const std::wstring text(row.text);
+        windows_[indexOf(row.id)] = CreateWindowExW(
             kind.exStyle, kind.className, text.c_str(), style, 0, 0, 0, 0, parent,
-            reinterpret_cast<HMENU>(static_cast<INT_PTR>(controlIdOf(spec.id))), instance,
+            reinterpret_cast<HMENU>(static_cast<INT_PTR>(controlIdOf(row.id))), instance,
             // Panels draw from the pictures and only read them.
             kind.panel ? const_cast<Pictures*>(&pictures) : nullptr);
-        if (spec.kind == ControlKind::progressBar) {
-            SendMessageW((*this)[spec.id], PBM_SETRANGE32, static_cast<WPARAM>(pgAtStart.minimum),
+        if (row.kind == ControlKind::progressBar) {
+            SendMessageW((*this)[row.id], PBM_SETRANGE32, static_cast<WPARAM>(pgAtStart.minimum),
                          static_cast<LPARAM>(pgAtStart.maximum));
-            SendMessageW((*this)[spec.id], PBM_SETPOS, static_cast<WPARAM>(pgAtStart.value), 0);
+            SendMessageW((*this)[row.id], PBM_SETPOS, static_cast<WPARAM>(pgAtStart.value), 0);
         }
     }
     stackInTabOrder();
@@ -118,16 +118,16 @@ bool ControlSet::complete() const {
 // and the image at the bottom: drawn beneath everything else in their container.
 void ControlSet::stackInTabOrder() const {
     std::vector<std::optional<ControlId>> containers{std::nullopt};
-    for (const ControlSpec& spec : controls) {
-        if (spec.kind == ControlKind::frame || spec.kind == ControlKind::pictureBox) {
-            containers.push_back(spec.id);
+    for (const ControlSpec& row : controls) {
+        if (row.kind == ControlKind::frame || row.kind == ControlKind::pictureBox) {
+            containers.push_back(row.id);
         }
     }
     for (const std::optional<ControlId>& container : containers) {
         std::vector<const ControlSpec*> children;
-        for (const ControlSpec& spec : controls) {
-            if (spec.container == container) {
-                children.push_back(&spec);
+        for (const ControlSpec& row : controls) {
+            if (row.container == container) {
+                children.push_back(&row);
             }
         }
         std::stable_sort(
@@ -149,8 +149,8 @@ void ControlSet::stackInTabOrder() const {
 void ControlSet::applyDpi(UINT dpi) {
     dpi_ = dpi;
     fonts_.emplace(form_, dpi);
-    for (const ControlSpec& spec : controls) {
-        place(spec.id);
+    for (const ControlSpec& row : controls) {
+        place(row.id);
     }
     InvalidateRect(form_, nullptr, TRUE);
 }
@@ -162,17 +162,17 @@ void ControlSet::textChanged(ControlId control) {
 }
 
 void ControlSet::place(ControlId control) {
-    const ControlSpec& spec = controlSpec(control);
+    const ControlSpec& row = controlSpec(control);
     const HWND window = (*this)[control];
     if (window == nullptr || !fonts_) {
         return;
     }
-    const HFONT font = fonts_->fontFor(spec.font);
+    const HFONT font = fonts_->fontFor(row.font);
     SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
 
-    int width = pixelsFromTwips(spec.rect.width, dpi_);
-    int height = pixelsFromTwips(spec.rect.height, dpi_);
-    if (spec.autoSize && spec.kind == ControlKind::label) {
+    int width = pixelsFromTwips(row.rect.width, dpi_);
+    int height = pixelsFromTwips(row.rect.height, dpi_);
+    if (row.autoSize && row.kind == ControlKind::label) {
         std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
         text.resize(static_cast<std::size_t>(
             GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
@@ -184,8 +184,8 @@ void ControlSet::place(ControlId control) {
         width = extent.right - extent.left;
         height = extent.bottom - extent.top;
     }
-    SetWindowPos(window, nullptr, pixelsFromTwips(spec.rect.left, dpi_),
-                 pixelsFromTwips(spec.rect.top, dpi_), width, height,
+    SetWindowPos(window, nullptr, pixelsFromTwips(row.rect.left, dpi_),
+                 pixelsFromTwips(row.rect.top, dpi_), width, height,
                  SWP_NOZORDER | SWP_NOACTIVATE);
     InvalidateRect(window, nullptr, TRUE);
 }

@@ -42,16 +42,16 @@ bool sameSpec(const FontSpec& a, const FontSpec& b) {
     return a.face == b.face && a.pointsTimes100 == b.pointsTimes100 && a.bold == b.bold;
 }
 
-UniqueHfont createFont(HDC dc, const FontSpec& spec, UINT dpi) {
+UniqueHfont createFont(HDC dc, const FontSpec& row, UINT dpi) {
     LOGFONTW font{};
-    font.lfHeight = fontHeight(spec.pointsTimes100, dpi);
-    font.lfWeight = spec.bold ? FW_BOLD : FW_NORMAL;
+    font.lfHeight = fontHeight(row.pointsTimes100, dpi);
+    font.lfWeight = row.bold ? FW_BOLD : FW_NORMAL;
     font.lfCharSet = GB2312_CHARSET;
     font.lfOutPrecision = OUT_DEFAULT_PRECIS;
     font.lfClipPrecision = CLIP_DEFAULT_PRECIS;
     font.lfQuality = DEFAULT_QUALITY;
     font.lfPitchAndFamily = DEFAULT_PITCH | FF_DONTCARE;
-    const std::wstring face = installedFace(dc, spec.face);
+    const std::wstring face = installedFace(dc, row.face);
     face.copy(font.lfFaceName, std::min<std::size_t>(face.size(), LF_FACESIZE - 1));
     return UniqueHfont(CreateFontIndirectW(&font));
 }
@@ -74,13 +74,13 @@ std::wstring installedFace(HDC dc, std::wstring_view face) {
 
 FontSet::FontSet(HWND window, UINT dpi) {
     const WindowDc dc(window);
-    const auto add = [&](const FontSpec& spec) {
+    const auto add = [&](const FontSpec& row) {
         for (const Entry& entry : fonts_) {
-            if (sameSpec(entry.spec, spec)) {
+            if (sameSpec(entry.row, row)) {
                 return;
             }
         }
-        fonts_.push_back(Entry{spec, createFont(dc.get(), spec, dpi)});
+        fonts_.push_back(Entry{row, createFont(dc.get(), row, dpi)});
     };
     add(windowFont);
     for (const ControlSpec& control : controls) {
@@ -90,10 +90,10 @@ FontSet::FontSet(HWND window, UINT dpi) {
     }
 }
 
-HFONT FontSet::fontFor(const FontSpec& spec) const {
-    const FontSpec& wanted = spec.face.empty() ? windowFont : spec;
+HFONT FontSet::fontFor(const FontSpec& row) const {
+    const FontSpec& wanted = row.face.empty() ? windowFont : row;
     for (const Entry& entry : fonts_) {
-        if (sameSpec(entry.spec, wanted)) {
+        if (sameSpec(entry.row, wanted)) {
             return entry.font.get();
         }
     }

@@ -25,11 +25,11 @@ class FontSet {
 
     // The font for a control: its own, or the window's when the table gives it none. Borrowed:
     // valid as long as this set.
-    HFONT fontFor(const FontSpec& spec) const;
+    HFONT fontFor(const FontSpec& row) const;
 
   private:
     struct Entry {
-        FontSpec spec;
+        FontSpec row;
         UniqueHfont font;
     };
 

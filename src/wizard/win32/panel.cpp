@@ -25,8 +25,8 @@ LRESULT onNcCreate(HWND panel, const CREATESTRUCTW& create) {
 }
 
 LRESULT onEraseBackground(HWND panel, HDC dc) {
-    const ControlSpec* spec = specOf(panel);
-    const bool white = spec != nullptr && spec->colours == Colours::white;
+    const ControlSpec* row = specOf(panel);
+    const bool white = row != nullptr && row->colours == Colours::white;
     RECT client{};
     GetClientRect(panel, &client);
     FillRect(dc, &client, GetSysColorBrush(white ? COLOR_WINDOW : COLOR_BTNFACE));
@@ -36,16 +36,16 @@ LRESULT onEraseBackground(HWND panel, HDC dc) {
 void onPaint(HWND panel) {
     PAINTSTRUCT paint{};
     const HDC dc = BeginPaint(panel, &paint);
-    const ControlSpec* spec = specOf(panel);
+    const ControlSpec* row = specOf(panel);
     const Pictures* pictures = picturesOf(panel);
-    if (dc != nullptr && spec != nullptr) {
-        if (spec->kind == ControlKind::frame && spec->border == Border::etched) {
+    if (dc != nullptr && row != nullptr) {
+        if (row->kind == ControlKind::frame && row->border == Border::etched) {
             RECT client{};
             GetClientRect(panel, &client);
             DrawEdge(dc, &client, EDGE_ETCHED, BF_RECT);
         }
         if (pictures != nullptr) {
-            pictures->draw(dc, spec->picture, windowDpi(panel));
+            pictures->draw(dc, row->picture, windowDpi(panel));
         }
     }
     EndPaint(panel, &paint);

@@ -30,7 +30,7 @@ void Pictures::draw(HDC dc, Picture picture, UINT dpi) const {
     if (picture == Picture::none) {
         return;
     }
-    const BitmapSpec& spec = picture == Picture::banner ? bannerBitmap : headerBitmap;
+    const BitmapSpec& row = picture == Picture::banner ? bannerBitmap : headerBitmap;
     const bool natural = dpi == defaultDpi;
     const UniqueHbitmap& chosen = picture == Picture::banner ? (natural ? banner_ : banner2x_)
                                                              : (natural ? header_ : header2x_);
@@ -50,7 +50,7 @@ void Pictures::draw(HDC dc, Picture picture, UINT dpi) const {
     const int oldMode = SetStretchBltMode(dc, HALFTONE);
     POINT oldOrigin{};
     SetBrushOrgEx(dc, 0, 0, &oldOrigin);  // HALFTONE needs the brush origin reset after the mode
-    StretchBlt(dc, 0, 0, pixelsFromDefault(spec.width, dpi), pixelsFromDefault(spec.height, dpi),
+    StretchBlt(dc, 0, 0, pixelsFromDefault(row.width, dpi), pixelsFromDefault(row.height, dpi),
                source.get(), 0, 0, sourceSize.cx, sourceSize.cy, SRCCOPY);
     SetBrushOrgEx(dc, oldOrigin.x, oldOrigin.y, nullptr);
     SetStretchBltMode(dc, oldMode);
