@@ -2,6 +2,8 @@
 
 #include "native_text.hpp"
 
+#include <memory>
+
 #ifdef _WIN32
 #include <windows.h>
 #endif
@@ -26,29 +28,42 @@ std::wstring_view kindText(FailureKind kind) {
     return L"未知错误";
 }
 
-// The system's own words for an error, in the system's language.
+std::wstring trimmed(std::wstring text) {
+    while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ' ||
+                             text.back() == L'.' || text.back() == L'。')) {
+        text.pop_back();
+    }
+    return text;
+}
+
+#ifdef _WIN32
+struct LocalFreeDeleter {
+    void operator()(wchar_t* text) const { LocalFree(text); }
+};
+#endif
+
+}  // namespace
+
 std::wstring systemMessage(const std::error_code& error) {
 #ifdef _WIN32
     if (error.category() == std::system_category()) {
-        wchar_t buffer[512] = {};
-        const DWORD length =
-            FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                           static_cast<DWORD>(error.value()), 0, buffer,
-                           static_cast<DWORD>(std::size(buffer)), nullptr);
-        std::wstring text(buffer, length);
-        while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' ||
-                                 text.back() == L' ' || text.back() == L'.')) {
-            text.pop_back();
-        }
-        if (!text.empty()) {
-            return text;
+        wchar_t* buffer = nullptr;
+        const DWORD length = FormatMessageW(
+            FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                FORMAT_MESSAGE_IGNORE_INSERTS,
+            nullptr, static_cast<DWORD>(error.value()), 0,
+            reinterpret_cast<wchar_t*>(&buffer),  // with ALLOCATE_BUFFER the argument is wchar_t**
+            0, nullptr);
+        const std::unique_ptr<wchar_t, LocalFreeDeleter> owner(buffer);
+        if (length != 0 && buffer != nullptr) {
+            if (std::wstring text = trimmed(std::wstring(buffer, length)); !text.empty()) {
+                return text;
+            }
         }
     }
 #endif
-    return wideFromUtf8(error.message());
+    return trimmed(wideFromUtf8(error.message()));
 }
-
-}  // namespace
 
 std::wstring failureReason(const ScriptFailure& failure) {
     std::wstring reason(kindText(failure.kind));
