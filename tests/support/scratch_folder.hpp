@@ -62,18 +62,24 @@ class ScratchFolder {
     fs::path path_;
 };
 
+// A path in UTF-8 for a message: path::string() would throw on Windows for a Chinese name.
+inline std::string pathText(const fs::path& file) {
+    const std::u8string text = file.u8string();
+    return {text.begin(), text.end()};
+}
+
 inline void writeBytes(const fs::path& file, std::string_view bytes) {
     std::ofstream out(file, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     if (!out) {
-        throw std::runtime_error("cannot write test file " + file.string());
+        throw std::runtime_error("cannot write test file " + pathText(file));
     }
 }
 
 inline std::string readBytes(const fs::path& file) {
     std::ifstream in(file, std::ios::binary);
     if (!in) {
-        throw std::runtime_error("cannot read test file " + file.string());
+        throw std::runtime_error("cannot read test file " + pathText(file));
     }
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }

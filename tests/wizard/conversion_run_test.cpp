@@ -44,7 +44,7 @@ std::size_t positionOf(const EventLog& log, const std::string& entry) {
 }
 
 TEST(WholeRun, ConvertsTheSiteAndEndsOnTheFinishPage) {
-    TempFolder root;
+    ScratchFolder root;
     const auto site = root.folder("site");
     const Files before{{"help.cgi", plainScript()},
                        {"index.cgi", packageScript()},
@@ -104,7 +104,7 @@ TEST(WholeRun, ConvertsTheSiteAndEndsOnTheFinishPage) {
 }
 
 TEST(WholeRun, ASecondRunOverAConvertedSiteWritesNothing) {
-    TempFolder root;
+    ScratchFolder root;
     const auto site = root.folder("site");
     writeFiles(site, {{"index.cgi", packageScript()}, {"topic.cgi", packageScript()}});
     for (int run = 1; run <= 2; ++run) {
@@ -145,7 +145,7 @@ class PassChecks : public testing::TestWithParam<CheckCase> {};
 
 TEST_P(PassChecks, ReportAskAgainAndEndWhereExpected) {
     const CheckCase& c = GetParam();
-    TempFolder root;
+    ScratchFolder root;
     writeFiles(root.folder("site"), {{"index.cgi", packageScript()}});
     writeFiles(root.folder("empty"), {{"readme.txt", "no scripts here"}});
     Wizard wizard;
@@ -230,7 +230,7 @@ INSTANTIATE_TEST_SUITE_P(Checks, PassChecks,
                          CaseName());
 
 TEST(PassChecks, BackOnTheFolderPageTheUserCanChooseAndRunAgain) {
-    TempFolder root;
+    ScratchFolder root;
     const auto site = root.folder("site");
     writeFiles(site, {{"index.cgi", packageScript()}});
     Wizard wizard;
@@ -260,7 +260,7 @@ TEST(PassChecks, BackOnTheFolderPageTheUserCanChooseAndRunAgain) {
 }
 
 TEST(ProblemReport, NamesEveryFailedScriptBeforeTheFinishPageAndTheFinishTextSaysSo) {
-    TempFolder root;
+    ScratchFolder root;
     const auto site = root.folder("site");
     const Files before{{"a.cgi", packageScript()},
                        {"broken.cgi", scriptWithoutRequire()},  // marker, no require statement

@@ -60,7 +60,7 @@ TEST(FolderChoice, AsksWithItsTitleAndShowsListsAndFiltersInThatOrder) {
 }
 
 TEST(FolderChoice, ListsTheOrdinaryCgiFilesOfARealFolder) {
-    TempFolder root;
+    ScratchFolder root;
     const auto site = root.folder("site");
     writeFiles(site, {{"a.cgi", plainScript()},
                       {"B.CGI", plainScript()},
@@ -80,7 +80,7 @@ TEST(FolderChoice, ListsTheOrdinaryCgiFilesOfARealFolder) {
 }
 
 TEST(FolderChoice, KeepsThePathExactlyAsTheChooserGaveIt) {
-    TempFolder root;
+    ScratchFolder root;
     const auto site = root.folder("site");
     writeFiles(site, {{"a.cgi", plainScript()}});
     // With a separator at the end, as a chooser gives a drive's root.
@@ -96,7 +96,7 @@ TEST(FolderChoice, KeepsThePathExactlyAsTheChooserGaveIt) {
 }
 
 TEST(FolderChoice, AChineseFolderArrivesAsItsCharacters) {
-    TempFolder root;
+    ScratchFolder root;
     const auto site = root.folder(kq::pathFromWide(L"\u7F51\u7AD9 \u5907\u4EFD"));  // 网站 备份
     writeFiles(site, {{"\xE8\xAE\xBA\xE5\x9D\x9B.cgi", plainScript()}});            // 论坛.cgi
     Wizard wizard;
@@ -131,7 +131,7 @@ class CurrentFolder {
 };
 
 TEST(FolderChoice, CancelledBeforeAnyChoiceListsNothingNotEvenTheCurrentFolder) {
-    TempFolder root;
+    ScratchFolder root;
     writeFiles(root.path(), {{"here.cgi", plainScript()}});
     const CurrentFolder inRoot(root.path());
     Wizard wizard;
@@ -164,7 +164,7 @@ void PrintTo(const ChoiceCase& c, std::ostream* out) {
 class FolderChoices : public testing::TestWithParam<ChoiceCase> {};
 
 TEST_P(FolderChoices, LeaveTheLastConfirmedFolderAndExactlyItsScripts) {
-    TempFolder root;
+    ScratchFolder root;
     writeFiles(root.folder("A"), {{"a1.cgi", plainScript()}, {"a2.cgi", plainScript()}});
     writeFiles(root.folder("B"), {{"b1.cgi", plainScript()}, {"notes.txt", "notes"}});
     Wizard wizard;
@@ -206,7 +206,7 @@ INSTANTIATE_TEST_SUITE_P(
     CaseName());
 
 TEST(FolderChoice, ACancelledChoiceRefreshesFromTheFolderAsItNowIs) {
-    TempFolder root;
+    ScratchFolder root;
     const auto site = root.folder("site");
     writeFiles(site, {{"a.cgi", plainScript()}});
     Wizard wizard;

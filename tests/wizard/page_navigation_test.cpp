@@ -139,7 +139,7 @@ TEST(PageChanges, ASizeChangeChangesNothing) {
 }
 
 TEST(PageChanges, GoingBackAndForthKeepsTheFolderItsFilesAndTheScriptList) {
-    TempFolder root;
+    ScratchFolder root;
     const auto site = root.folder("site");
     writeFiles(site, {{"a.cgi", plainScript()}, {"b.txt", "text"}, {"c.cgi", plainScript()}});
     Wizard wizard;
@@ -179,7 +179,7 @@ void PrintTo(const CancelCase& c, std::ostream* out) {
 class CancelEverywhere : public testing::TestWithParam<CancelCase> {};
 
 TEST_P(CancelEverywhere, EndsTheProgramAtOnceAndChangesNothing) {
-    TempFolder root;
+    ScratchFolder root;
     const auto site = root.folder("site");
     writeFiles(site, {{"index.cgi", packageScript()}});
     Wizard wizard;
@@ -221,7 +221,7 @@ INSTANTIATE_TEST_SUITE_P(
     CaseName());
 
 TEST(DeadClicks, Next1AndPrevDoNothingOnTheWorkAndFinishPages) {
-    TempFolder root;
+    ScratchFolder root;
     const auto site = root.folder("site");
     writeFiles(site, {{"index.cgi", packageScript()}, {"broken.cgi", scriptWithoutRequire()}});
     Wizard wizard;

@@ -8,19 +8,16 @@
 #include <array>
 #include <deque>
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <optional>
-#include <random>
 #include <sstream>
-#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
 #include "conversion/native_text.hpp"
+#include "scratch_folder.hpp"
 #include "wizard/form1.hpp"
 #include "wizard/form_layout.hpp"
 
@@ -218,65 +215,6 @@ inline void expectViewMirrorsForm(const RecordingView& view, const kq::wizard::F
     EXPECT_EQ(view.progressMaximum, state.progress().maximum);
     EXPECT_EQ(view.progressValueNow, state.progress().value);
     EXPECT_EQ(view.pointer, state.pointer());
-}
-
-// A fresh folder under the system's temporary folder, removed with everything in it at the end.
-class TempFolder {
-  public:
-    TempFolder() {
-        std::random_device seed;
-        std::mt19937_64 random(seed());
-        for (int attempt = 0; attempt < 100; ++attempt) {
-            fs::path candidate =
-                fs::temp_directory_path() / ("kqwizard-test-" + std::to_string(random()));
-            if (fs::create_directory(candidate)) {
-                path_ = std::move(candidate);
-                return;
-            }
-        }
-        throw std::runtime_error("no fresh temporary folder");
-    }
-    ~TempFolder() {
-        std::error_code ignored;
-        // Read-only files and folders would stop the removal on some systems.
-        for (auto it = fs::recursive_directory_iterator(path_, ignored);
-             it != fs::recursive_directory_iterator(); it.increment(ignored)) {
-            fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ignored);
-        }
-        fs::remove_all(path_, ignored);
-    }
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-    TempFolder(TempFolder&&) = delete;
-    TempFolder& operator=(TempFolder&&) = delete;
-
-    const fs::path& path() const { return path_; }
-
-    // A subfolder, created.
-    fs::path folder(const fs::path& name) const {
-        fs::path sub = path_ / name;
-        fs::create_directories(sub);
-        return sub;
-    }
-
-  private:
-    fs::path path_;
-};
-
-inline void writeBytes(const fs::path& file, std::string_view bytes) {
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    if (!out) {
-        throw std::runtime_error("cannot write the test file " + utf8(kq::wideFromPath(file)));
-    }
-}
-
-inline std::string readBytes(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in) {
-        throw std::runtime_error("cannot read the test file " + utf8(kq::wideFromPath(file)));
-    }
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 }  // namespace kqtest
