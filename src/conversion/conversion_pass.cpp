@@ -1,6 +1,8 @@
 #include "conversion_pass.hpp"
 
 #include <algorithm>
+#include <optional>
+#include <set>
 
 #include "library_switch.hpp"
 #include "pass_texts.hpp"
@@ -36,11 +38,25 @@ ScriptReport failed(const std::filesystem::path& name, ScriptFailure failure) {
     return {name, outcome, std::move(failure)};
 }
 
+// The upload rewrite a script gets: by its exact name, or, for a link such as "new-post.cgi" that
+// leads to "post.cgi", by the name of the file it leads to. That file, listed later under its
+// own name, then finds no marker any more: without this it would never get its upload rewrite,
+// though the run said every script was converted.
+std::optional<UploadVariant> uploadVariantOf(const std::filesystem::path& name,
+                                             const std::optional<std::filesystem::path>& target) {
+    if (auto variant = uploadVariantFor(name)) {
+        return variant;
+    }
+    return target ? uploadVariantFor(target->filename()) : std::nullopt;
+}
+
 // Steps 5 to 7 for one script: read, and when it carries the package marker, switch the library,
-// give the four upload scripts their upload rewrite, write once and move the bar.
+// give the four upload scripts their upload rewrite, write once and move the bar. `target` is
+// the file the script's name leads to when that name is a link.
 ScriptReport convertOne(PassWindow& window, ScriptChannels& channels, std::size_t index,
+                        const std::filesystem::path& name,
+                        const std::optional<std::filesystem::path>& target,
                         const PassOptions& options) {
-    const std::filesystem::path name = window.scriptAt(index);
     auto read = channels.readScript(name);
     if (!read) {
         channels.closeReadChannel();
@@ -64,7 +80,7 @@ ScriptReport convertOne(PassWindow& window, ScriptChannels& channels, std::size_
     // old script whole rather than a script with the library switch but not the upload rewrite,
     // which no later run could tell from a finished one.
     bool readLoopFound = true;
-    if (const auto variant = uploadVariantFor(name)) {
+    if (const auto variant = uploadVariantOf(name, target)) {
         readLoopFound = rewriteUploadHandlerIn(scriptText, *variant).readLoopFound;
     }
     if (auto written = channels.writeScript(name, scriptText); !written) {
@@ -105,9 +121,17 @@ PassOutcome convertScripts(PassWindow& window, const PassOptions& options) {
     if (!options.dryRun) {
         removeLeftoverTemporaries(window.scriptFolder());
     }
+    // A link's file is written in the folder it is in: what a killed run left there is removed
+    // too, once, before the first write there.
+    std::set<std::filesystem::path> tidiedFolders;
     outcome.scripts.reserve(count);
     for (std::size_t index = 0; index < count; ++index) {
-        outcome.scripts.push_back(convertOne(window, channels, index, options));
+        const std::filesystem::path name = window.scriptAt(index);
+        const auto target = linkTarget(window.scriptFolder(), name);
+        if (target && !options.dryRun && tidiedFolders.insert(target->parent_path()).second) {
+            removeLeftoverTemporaries(target->parent_path());
+        }
+        outcome.scripts.push_back(convertOne(window, channels, index, name, target, options));
     }
     if (const auto problems = outcome.problems(); !problems.empty()) {
         window.reportProblems(problems);

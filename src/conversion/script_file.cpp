@@ -99,6 +99,20 @@ std::size_t removeLeftoverTemporaries(const std::filesystem::path& folder) {
     return removed;
 }
 
+std::optional<std::filesystem::path> linkTarget(const std::filesystem::path& folder,
+                                                const std::filesystem::path& name) {
+    const std::filesystem::path file = scriptPath(folder, name);
+    std::error_code error;
+    if (!std::filesystem::is_symlink(std::filesystem::symlink_status(file, error)) || error) {
+        return std::nullopt;
+    }
+    std::filesystem::path target = std::filesystem::canonical(file, error);
+    if (error) {
+        return std::nullopt;
+    }
+    return target;
+}
+
 namespace platform {
 
 std::filesystem::path temporaryFileName(std::uint64_t processId, unsigned attempt) {

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -68,5 +69,11 @@ class ScriptChannels {
 // regular files whose names start with temporaryPrefix. Returns how many it removed. Meant for
 // the start of a pass, when no write of this program is under way in that folder.
 std::size_t removeLeftoverTemporaries(const std::filesystem::path& folder);
+
+// The file that the script `name` of `folder` finally leads to when that name is a symbolic
+// link (its temporary files are made in that file's folder); nullopt for any other name, and
+// for a link that leads nowhere.
+std::optional<std::filesystem::path> linkTarget(const std::filesystem::path& folder,
+                                                const std::filesystem::path& name);
 
 }  // namespace kq

@@ -13,6 +13,7 @@
 #include "conversion/conversion_pass.hpp"
 #include "conversion/failure_text.hpp"
 #include "conversion/native_text.hpp"
+#include "conversion/script_file.hpp"
 #include "forum_scripts.hpp"
 #include "recording_window.hpp"
 #include "scratch_folder.hpp"
@@ -178,6 +179,65 @@ TEST(ConversionPass, UploadDispatchComparesNamesExactly) {
     EXPECT_THAT(outcomesOf(plainOutcome), ElementsAre(ScriptOutcome::leftAlone));
     EXPECT_EQ(kqtest::snapshot(noMarker.path()), before);
     EXPECT_TRUE(plainWindow.entries(L"progressValue").empty());
+}
+
+// Makes `link` a symbolic link to `target`; false where the system does not let this user make
+// one (Windows without the privilege).
+bool makeLink(const fs::path& target, const fs::path& link) {
+    std::error_code error;
+    fs::create_symlink(target, link, error);
+    return !error;
+}
+
+TEST(ConversionPass, ALinkToAnUploadScriptGivesItsFileTheUploadRewrite) {
+    // "new-post.cgi" comes first in the list and converts post.cgi's file through the link;
+    // post.cgi, listed next, then has no marker left. Its upload rewrite must not be lost.
+    ScratchFolder site;
+    kqtest::writeBytes(site / "post.cgi", postScript.shipped());
+    kqtest::writeBytes(site / "forum.cgi", forum.shipped());
+    if (!makeLink("post.cgi", site / "new-post.cgi") ||
+        !makeLink(site / "forum.cgi", site / "alias.cgi")) {
+        GTEST_SKIP() << "this system does not let the test make symbolic links";
+    }
+    RecordingWindow window;
+    window.choose(site.path());
+
+    const kq::PassOutcome outcome = kq::convertScripts(window);
+
+    // alias.cgi, forum.cgi, new-post.cgi, post.cgi
+    EXPECT_THAT(outcomesOf(outcome),
+                ElementsAre(ScriptOutcome::converted, ScriptOutcome::leftAlone,
+                            ScriptOutcome::converted, ScriptOutcome::leftAlone));
+    EXPECT_EQ(kqtest::readBytes(site / "post.cgi"), postScript.converted());
+    EXPECT_EQ(kqtest::readBytes(site / "forum.cgi"), forum.converted());
+    EXPECT_TRUE(fs::is_symlink(site / "new-post.cgi"));
+    EXPECT_TRUE(fs::is_symlink(site / "alias.cgi"));
+}
+
+TEST(ConversionPass, LeftoversOfAKilledRunAreRemovedWhereLinksLeadToo) {
+    ScratchFolder root;
+    const fs::path site = root.folder("site");
+    const fs::path shared = root.folder("shared");
+    const fs::path unrelated = root.folder("unrelated");
+    kqtest::writeBytes(shared / "forum.cgi", forum.shipped());
+    const std::string leftover = std::string(kq::temporaryPrefix) + "0123456789abcdef";
+    for (const fs::path& folder : {site, shared, unrelated}) {
+        kqtest::writeBytes(folder / leftover, "half-written");
+    }
+    if (!makeLink(shared / "forum.cgi", site / "forum.cgi")) {
+        GTEST_SKIP() << "this system does not let the test make symbolic links";
+    }
+    RecordingWindow window;
+    window.choose(site);
+
+    const kq::PassOutcome outcome = kq::convertScripts(window);
+
+    EXPECT_THAT(outcomesOf(outcome), ElementsAre(ScriptOutcome::converted));
+    EXPECT_EQ(kqtest::readBytes(shared / "forum.cgi"), forum.converted());
+    EXPECT_FALSE(fs::exists(site / leftover));
+    EXPECT_FALSE(fs::exists(shared / leftover));
+    // A folder the site does not lead to is not the pass's business.
+    EXPECT_EQ(kqtest::readBytes(unrelated / leftover), "half-written");
 }
 
 TEST(ConversionPass, PostingsIsRewrittenBeforeTheNextScriptIsRead) {
