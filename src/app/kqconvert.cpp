@@ -79,6 +79,9 @@ ExitStatus tryMain(int argc, char** argv) {
     // A reader that goes away (kqconvert ... | head) must not stop the pass between two scripts:
     // writes to it fail instead, and the pass runs to its end.
     std::signal(SIGPIPE, SIG_IGN);
+    // A file size limit (ulimit -f) smaller than a converted script must fail that one write,
+    // which is then reported and the script kept whole, not end the tool half-way in silence.
+    std::signal(SIGXFSZ, SIG_IGN);
 #endif
     ConsoleStream out(StandardStream::output);
     ConsoleStream errors(StandardStream::error);
