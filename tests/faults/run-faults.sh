@@ -20,10 +20,10 @@
 # Exit status: 0 all checks held, 1 a check failed, 77 strace or its fault injection is missing.
 set -uo pipefail
 
-readonly skip_status=77
-readonly temporary_prefix=.kqwizard-tmp-
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd) || exit 2
 readonly here
+# shellcheck source=SCRIPTDIR/fault-lib.sh
+source "$here/fault-lib.sh"
 readonly demo_site=$here/../../examples/demo-site
 
 # The site: a plain converted script, one without the marker, and one upload script of each kind
@@ -49,14 +49,8 @@ for family in "${selected_families[@]}"; do
     fi
 done
 
-# The sanitizers of the test build: leak checking does not work under a tracer, and a sanitizer
-# report must not pass for kqconvert's own exit status 1.
-export ASAN_OPTIONS=detect_leaks=0:exitcode=86
-export UBSAN_OPTIONS=halt_on_error=1:exitcode=86
-export LC_ALL=C.UTF-8
-
-work=$(mktemp -d "${TMPDIR:-/tmp}/kq-faults.XXXXXX") || exit 1
-trap 'rm -rf "$work"' EXIT
+use_test_environment
+make_work_folder kq-faults
 
 # ---------------------------------------------------------------------------------------------
 # Availability
@@ -78,8 +72,6 @@ require_fault_injection() {
 # ---------------------------------------------------------------------------------------------
 # The site and its expected states
 
-is_root() { (($(id -u) == 0)); }
-
 # make_site DIR: a fresh copy of the site in DIR.
 make_site() {
     local dir=$1
@@ -95,15 +87,6 @@ make_site() {
     if is_root; then
         chown "$foreign_owner" "$dir/register.cgi"
     fi
-}
-
-# Mode and owner of a file, as one word.
-metadata() { stat -c '%a:%u:%g' "$1"; }
-
-failures=0
-fail() {
-    echo "FAIL: $*"
-    failures=$((failures + 1))
 }
 
 # Computes, once, the two states a script may be found in: old (the site as made) and new (a
@@ -135,21 +118,11 @@ prepare_expected_states() {
 # state_of SITE NAME: old, new or garbled.
 state_of() {
     local site=$1 name=$2
-    if cmp -s "$site/$name" "$work/old/$name"; then
-        echo old
-    elif cmp -s "$site/$name" "$work/new/$name"; then
-        echo new
-    else
-        echo garbled
-    fi
+    state_between "$site/$name" "$work/old/$name" "$work/new/$name"
 }
 
 # ---------------------------------------------------------------------------------------------
 # One faulted run and its checks
-
-# Totals per fault family, for the table at the end.
-declare -A family_runs=() family_checked=() family_lost=()
-families=()
 
 # Scripts found holding bytes that are neither old nor new.
 lost_in_run=0
@@ -160,7 +133,7 @@ check_site() {
     local family=$1 label=$2 site=$3 output=$4 status=$5 when=$6
     local name state all_final=yes
     for name in "${scripts[@]}"; do
-        family_checked[$family]=$((${family_checked[$family]:-0} + 1))
+        count_checked "$family"
         state=$(state_of "$site" "$name")
         if [[ $(metadata "$site/$name") != $(metadata "$work/old/$name") ]]; then
             fail "$label: mode or owner of $name changed:" \
@@ -190,12 +163,8 @@ check_site() {
         elif ((status == 0)) && [[ $all_final == no && $when == ended ]]; then
             fail "$label: exit status 0, but not every script was converted or left alone"
         fi
-        if grep -q Sanitizer <<<"$output"; then
-            fail "$label: a sanitizer report: $output"
-        fi
-        local leftovers
-        leftovers=$(find "$site" -name "$temporary_prefix*")
-        [[ -z $leftovers ]] || fail "$label: temporary file left: $leftovers"
+        check_no_sanitizer_report "$label" "$output"
+        check_no_temporaries "$label" "$site"
     fi
 }
 
@@ -206,10 +175,9 @@ faulted_run() {
     local family=$1 label=$2 syscall=$3 action=$4 n=$5
     local site=$work/site killed=no
     make_site "$site"
-    [[ -v family_runs[$family] ]] || families+=("$family")
-    family_runs[$family]=$((${family_runs[$family]:-0} + 1))
+    count_run "$family"
     lost_in_run=0
-    
+
     local output status
     output=$(strace -f -o /dev/null -e trace="$syscall" \
         -e inject="$syscall:$action:when=$n" "$kqconvert" "$site" 2>&1)
@@ -226,7 +194,7 @@ faulted_run() {
         # rest.
         output=$("$kqconvert" "$site" 2>&1)
         status=$?
-                check_site "$family" "$label, then a clean run" "$site" "$output" "$status" after-kill
+        check_site "$family" "$label, then a clean run" "$site" "$output" "$status" after-kill
         local name
         for name in forum.cgi post.cgi register.cgi; do
             case $(state_of "$site" "$name") in
@@ -235,7 +203,7 @@ faulted_run() {
             esac
         done
     fi
-    family_lost[$family]=$((${family_lost[$family]:-0} + lost_in_run))
+    count_lost "$family" "$lost_in_run"
 }
 
 # ---------------------------------------------------------------------------------------------
@@ -329,12 +297,11 @@ fault_killed() {
 # closed before it is renamed over its script, and the folder is flushed after each rename.
 check_durable_order() {
     local family="durable order"
-    families+=("$family")
-    family_runs[$family]=1
-    family_lost[$family]=0
+    count_run "$family"
+    count_lost "$family" 0
     local renames
     renames=$(grep -cE "^[0-9]+ +$rename_call\(" "$work/clean.trace")
-    family_checked[$family]=$renames
+    count_checked "$family" "$renames"
     ((renames == 3)) || fail "durable order: $renames renames in a clean run, 3 expected" \
         "(forum.cgi, post.cgi and register.cgi once each)"
 
@@ -368,22 +335,6 @@ check_durable_order() {
 
 # ---------------------------------------------------------------------------------------------
 
-print_table() {
-    echo
-    printf '%-22s %6s %16s %11s\n' fault runs "scripts checked" "bytes lost"
-    local family total_runs=0 total_checked=0 total_lost=0
-    for family in "${families[@]}"; do
-        printf '%-22s %6d %16d %11d\n' "$family" "${family_runs[$family]}" \
-            "${family_checked[$family]}" "${family_lost[$family]}"
-        total_runs=$((total_runs + family_runs[$family]))
-        total_checked=$((total_checked + family_checked[$family]))
-        total_lost=$((total_lost + family_lost[$family]))
-    done
-    printf '%-22s %6d %16d %11d\n' total "$total_runs" "$total_checked" "$total_lost"
-    echo
-    echo "bytes lost: scripts holding neither their old nor their converted bytes."
-}
-
 main() {
     require_fault_injection
     prepare_expected_states || exit 1
@@ -393,12 +344,7 @@ main() {
     for family in "${selected_families[@]}"; do
         "fault_$family"
     done
-    print_table
-    if ((failures > 0)); then
-        echo "$failures check(s) failed"
-        exit 1
-    fi
-    echo "all checks held"
+    finish_suite
 }
 
 main
