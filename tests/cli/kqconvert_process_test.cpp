@@ -8,10 +8,17 @@
 #include <vector>
 
 #include "forum_scripts.hpp"
-#include "process_runner.hpp"
+#include "kqconvert_run.hpp"
 #include "scratch_folder.hpp"
 
 namespace {
+
+using kqtest::linesOf;
+using kqtest::ToolRun;
+
+ToolRun kqconvert(const std::vector<std::filesystem::path>& arguments) {
+    return kqtest::runKqconvert(arguments);
+}
 
 using kqtest::ForumScript;
 using kqtest::ScratchFolder;
@@ -19,39 +26,6 @@ using kqtest::UploadCode;
 using testing::HasSubstr;
 using testing::Not;
 namespace fs = std::filesystem;
-
-fs::path kqconvertProgram() {
-    std::string path = KQCONVERT_PATH;
-#ifdef _WIN32
-    if (!path.empty() && path.front() == '/') {
-        path = "Z:" + path;  // a path of the Linux build host, seen through Wine's drive Z:
-    }
-#endif
-    return {path};
-}
-
-struct ToolRun {
-    int status;
-    std::string out;  // UTF-8, line ends as LF
-    std::string err;
-};
-
-ToolRun kqconvert(const std::vector<fs::path>& arguments) {
-    const kqtest::ProcessResult result = kqtest::runProcess(kqconvertProgram(), arguments);
-    return {result.exitStatus, kqtest::withoutCarriageReturns(result.out),
-            kqtest::withoutCarriageReturns(result.err)};
-}
-
-std::vector<std::string> linesOf(const std::string& text) {
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        const std::size_t end = text.find('\n', start);
-        lines.push_back(text.substr(start, end == std::string::npos ? end : end - start));
-        start = end == std::string::npos ? text.size() : end + 1;
-    }
-    return lines;
-}
 
 const ForumScript forum{};
 const ForumScript postScript{UploadCode::post};

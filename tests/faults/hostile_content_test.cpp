@@ -28,50 +28,24 @@
 
 #include "expected_texts.hpp"
 #include "forum_scripts.hpp"
-#include "process_runner.hpp"
+#include "kqconvert_run.hpp"
 #include "reference_rewrite.hpp"
 #include "scratch_folder.hpp"
 
 namespace {
+
+using kqtest::linesOf;
+using kqtest::ToolRun;
+
+ToolRun kqconvert(const std::filesystem::path& folder) {
+    return kqtest::runKqconvert({folder});
+}
 
 using namespace std::string_literals;
 using kqtest::ScratchFolder;
 namespace fs = std::filesystem;
 namespace literal = kqtest::literal;
 namespace reference = kqtest::reference;
-
-fs::path kqconvertProgram() {
-    std::string path = KQCONVERT_PATH;
-#ifdef _WIN32
-    if (!path.empty() && path.front() == '/') {
-        path = "Z:" + path;  // a path of the Linux build host, seen through Wine's drive Z:
-    }
-#endif
-    return {path};
-}
-
-struct ToolRun {
-    int status;
-    std::string out;  // UTF-8, line ends as LF
-    std::string err;
-};
-
-ToolRun kqconvert(const fs::path& folder) {
-    const kqtest::ProcessResult result = kqtest::runProcess(kqconvertProgram(), {folder});
-    return {result.exitStatus, kqtest::withoutCarriageReturns(result.out),
-            kqtest::withoutCarriageReturns(result.err)};
-}
-
-std::vector<std::string> linesOf(const std::string& text) {
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        const std::size_t end = text.find('\n', start);
-        lines.push_back(text.substr(start, end == std::string::npos ? end : end - start));
-        start = end == std::string::npos ? text.size() : end + 1;
-    }
-    return lines;
-}
 
 // What the pass does with one script, as the tool reports it.
 enum class Outcome { converted, leftAlone, notConverted, needsCheck };

@@ -15,10 +15,17 @@
 #include <vector>
 
 #include "forum_scripts.hpp"
-#include "process_runner.hpp"
+#include "kqconvert_run.hpp"
 #include "scratch_folder.hpp"
 
 namespace {
+
+using kqtest::linesOf;
+using kqtest::ToolRun;
+
+ToolRun kqconvert(const std::filesystem::path& folder) {
+    return kqtest::runKqconvert({folder});
+}
 
 namespace fs = std::filesystem;
 using kqtest::ForumScript;
@@ -26,44 +33,6 @@ using kqtest::UploadCode;
 using testing::ElementsAreArray;
 using testing::Matcher;
 using namespace std::string_literals;
-
-fs::path kqconvertProgram() {
-    std::string path = KQCONVERT_PATH;
-#ifdef _WIN32
-    if (!path.empty() && path.front() == '/') {
-        path = "Z:" + path;  // a path of the Linux build host, seen through Wine's drive Z:
-    }
-#endif
-    return {path};
-}
-
-struct ToolRun {
-    int status;
-    std::string out;  // UTF-8, line ends as LF
-    std::string err;
-};
-
-ToolRun kqconvert(const fs::path& folder) {
-    const kqtest::ProcessResult result = kqtest::runProcess(kqconvertProgram(), {folder});
-    return {result.exitStatus, kqtest::withoutCarriageReturns(result.out),
-            kqtest::withoutCarriageReturns(result.err)};
-}
-
-std::vector<std::string> linesOf(const std::string& text) {
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        const std::size_t end = text.find('\n', start);
-        lines.push_back(text.substr(start, end == std::string::npos ? end : end - start));
-        start = end == std::string::npos ? text.size() : end + 1;
-    }
-    return lines;
-}
-
-std::string utf8(const fs::path& name) {
-    const std::u8string text = name.u8string();
-    return {text.begin(), text.end()};
-}
 
 // The folder the test sites go in. Under Wine that is the host's /var/tmp, reached through drive
 // Z:, so that the sites lie on the host's own file system and not inside the prefix; elsewhere
@@ -142,8 +111,8 @@ std::set<fs::path> namesOf(const std::vector<SiteScript>& scripts) {
 }
 
 std::string convertedLine(const SiteScript& script) {
-    return script.leftAlone() ? "未改动：" + utf8(script.name) + "（没有 KQCGI 标记）"
-                              : "已转换：" + utf8(script.name);
+    return script.leftAlone() ? "未改动：" + kqtest::pathText(script.name) + "（没有 KQCGI 标记）"
+                              : "已转换：" + kqtest::pathText(script.name);
 }
 
 std::string summaryLine(std::size_t scripts, std::size_t converted, std::size_t leftAlone,
@@ -247,7 +216,7 @@ TEST_P(ProcessFaultsHeldScript, IsNamedAndKeepsItsBytesAndTheRestIsConverted) {
     makeSite(site, scripts);
 
     OtherProgramsHandle other(site / c.held, c.access, c.sharing);
-    ASSERT_TRUE(other.holds()) << "the test could not open " << utf8(c.held) << ": "
+    ASSERT_TRUE(other.holds()) << "the test could not open " << kqtest::pathText(c.held) << ": "
                                << systemText(GetLastError());
     const ToolRun run = kqconvert(site);
     other.release();
@@ -262,8 +231,8 @@ TEST_P(ProcessFaultsHeldScript, IsNamedAndKeepsItsBytesAndTheRestIsConverted) {
         }
         std::vector<std::string> heldLines;
         for (const DWORD reason : c.systemReasons) {
-            heldLines.push_back("未转换：" + utf8(script.name) + "：" + c.notDone + "（" +
-                                systemText(reason) + "）");
+            heldLines.push_back("未转换：" + kqtest::pathText(script.name) + "：" + c.notDone +
+                                "（" + systemText(reason) + "）");
         }
         expected.emplace_back(testing::AnyOfArray(heldLines));
     }
@@ -271,7 +240,7 @@ TEST_P(ProcessFaultsHeldScript, IsNamedAndKeepsItsBytesAndTheRestIsConverted) {
     EXPECT_THAT(linesOf(run.out), ElementsAreArray(expected));
 
     for (const SiteScript& script : scripts) {
-        SCOPED_TRACE(utf8(script.name));
+        SCOPED_TRACE(kqtest::pathText(script.name));
         EXPECT_EQ(kqtest::readBytes(site / script.name),
                   script.name == fs::path(c.held) ? script.shipped : script.converted);
     }
@@ -330,7 +299,7 @@ TEST(ProcessFaults, ChineseNamesWithSpacesInTheFolderAndTheScriptsAreConvertedAn
 
     // The folder as it is, and with a separator at its end, as a folder chooser may give it.
     for (const fs::path& argument : {site, fs::path(withSeparator)}) {
-        SCOPED_TRACE(utf8(argument));
+        SCOPED_TRACE(kqtest::pathText(argument));
         makeSite(site, scripts);
 
         const ToolRun run = kqconvert(argument);
@@ -344,7 +313,7 @@ TEST(ProcessFaults, ChineseNamesWithSpacesInTheFolderAndTheScriptsAreConvertedAn
         expected.push_back(summaryLine(scripts.size(), 6, 1, 0));
         EXPECT_THAT(linesOf(run.out), ElementsAreArray(expected));
         for (const SiteScript& script : scripts) {
-            SCOPED_TRACE(utf8(script.name));
+            SCOPED_TRACE(kqtest::pathText(script.name));
             EXPECT_EQ(kqtest::readBytes(site / script.name), script.converted);
         }
         EXPECT_EQ(entriesOf(site), namesOf(scripts));
@@ -386,7 +355,7 @@ TEST(ProcessFaults, BytesATextModeWouldChangeComeBackExactly) {
                 testing::ElementsAre("已转换：forum.cgi", "未改动：help.cgi（没有 KQCGI 标记）",
                                      "已转换：post.cgi", summaryLine(3, 2, 1, 0)));
     for (const SiteScript& script : scripts) {
-        SCOPED_TRACE(utf8(script.name));
+        SCOPED_TRACE(kqtest::pathText(script.name));
         EXPECT_EQ(kqtest::readBytes(site / script.name), script.converted);
     }
     EXPECT_EQ(entriesOf(site), namesOf(scripts));
