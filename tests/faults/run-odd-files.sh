@@ -307,6 +307,17 @@ temporary_files() {
 # ---------------------------------------------------------------------------------------------
 # Cases; each returns 0 when it ran, the skip status when this machine does not allow it.
 
+# make_large_site_reference DIR: the reference (see make_reference) of a site with two scripts
+# padded to some 18 KB, so that a few blocks of room are not enough for every script.
+make_large_site_reference() {
+    mkdir -p "$work/sources"
+    padded "$demo_site/admin.cgi" 18000 "$work/sources/admin.cgi"
+    padded "$demo_site/register.cgi" 18000 "$work/sources/register.cgi"
+    make_reference "$1" admin.cgi "$work/sources/admin.cgi" \
+        forum.cgi "$demo_site/forum.cgi" help.cgi "$demo_site/help.cgi" \
+        post.cgi "$demo_site/post.cgi" register.cgi "$work/sources/register.cgi"
+}
+
 # A real full disk: a 96 KiB tmpfs holding the site and a filler file that leaves ROOM free
 # blocks. A script is converted when its new bytes fit into ROOM (the old file's blocks are given
 # back only by the rename that replaces it); the others fail at writing, part-way for the large
@@ -326,14 +337,9 @@ case_full_disk() {
     fi
     mounted+=("$disk")
 
-    mkdir -p "$work/sources"
-    padded "$demo_site/admin.cgi" 18000 "$work/sources/admin.cgi"
-    padded "$demo_site/register.cgi" 18000 "$work/sources/register.cgi"
     # In kqconvert's order: names compared with their letters folded to upper case.
     local names=(admin.cgi forum.cgi help.cgi post.cgi register.cgi)
-    make_reference "$work/ref-full-disk" admin.cgi "$work/sources/admin.cgi" \
-        forum.cgi "$demo_site/forum.cgi" help.cgi "$demo_site/help.cgi" \
-        post.cgi "$demo_site/post.cgi" register.cgi "$work/sources/register.cgi" || return 0
+    make_large_site_reference "$work/ref-full-disk" || return 0
 
     local block_size room
     block_size=$(stat -f -c %S "$disk")
@@ -386,13 +392,8 @@ case_full_disk() {
 # process, must not stop kqconvert); the scripts whose new bytes fit are converted.
 case_file_size_limit() {
     local family="ulimit -f"
-    mkdir -p "$work/sources"
-    padded "$demo_site/admin.cgi" 18000 "$work/sources/admin.cgi"
-    padded "$demo_site/register.cgi" 18000 "$work/sources/register.cgi"
     local names=(admin.cgi forum.cgi help.cgi post.cgi register.cgi)
-    make_reference "$work/ref-file-size" admin.cgi "$work/sources/admin.cgi" \
-        forum.cgi "$demo_site/forum.cgi" help.cgi "$demo_site/help.cgi" \
-        post.cgi "$demo_site/post.cgi" register.cgi "$work/sources/register.cgi" || return 0
+    make_large_site_reference "$work/ref-file-size" || return 0
 
     local limit name
     # In KiB, as ulimit -f counts.
