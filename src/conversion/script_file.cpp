@@ -2,8 +2,10 @@
 
 #include "script_file.hpp"
 
+#include <algorithm>
 #include <array>
 #include <chrono>
+#include <cstddef>
 #include <system_error>
 
 #include "platform_file.hpp"
@@ -75,6 +77,23 @@ Status ScriptChannels::writeScript(const std::filesystem::path& name, std::strin
     return Done{};
 }
 
+namespace {
+
+// Exactly the names temporaryFileName makes: the prefix and 16 lower-case hexadecimal digits. The
+// pass also tidies folders that links lead to, outside the site, where a file of the user's could
+// happen to start with the prefix.
+bool isTemporaryFileName(const std::filesystem::path::string_type& name,
+                         const std::filesystem::path::string_type& prefix) {
+    constexpr std::size_t digits = 16;
+    if (name.size() != prefix.size() + digits || name.compare(0, prefix.size(), prefix) != 0) {
+        return false;
+    }
+    return std::all_of(name.begin() + static_cast<std::ptrdiff_t>(prefix.size()), name.end(),
+                       [](auto c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); });
+}
+
+}  // namespace
+
 std::size_t removeLeftoverTemporaries(const std::filesystem::path& folder) {
     const std::filesystem::path prefix(temporaryPrefix);
     const std::filesystem::path::string_type& prefixNative = prefix.native();
@@ -83,7 +102,7 @@ std::size_t removeLeftoverTemporaries(const std::filesystem::path& folder) {
     for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end;
          it.increment(error)) {
         const std::filesystem::path fileName = it->path().filename();
-        if (fileName.native().compare(0, prefixNative.size(), prefixNative) != 0) {
+        if (!isTemporaryFileName(fileName.native(), prefixNative)) {
             continue;
         }
         // Only plain files: a folder or a link with such a name is not ours.

@@ -66,7 +66,7 @@ class ScriptChannels {
 };
 
 // Removes the temporary files that a run killed in the middle of a write left in `folder`: the
-// regular files whose names start with temporaryPrefix. Returns how many it removed. Meant for
+// regular files named temporaryPrefix and 16 lower-case hexadecimal digits. Returns how many it removed. Meant for
 // the start of a pass, when no write of this program is under way in that folder.
 std::size_t removeLeftoverTemporaries(const std::filesystem::path& folder);
 

@@ -521,18 +521,27 @@ TEST(TemporaryFileNameTest, StartsWithThePrefixNeverLooksLikeAScriptAndVaries) {
 TEST_F(ScriptFileTest, LeftoverTemporariesAreRemovedAndNothingElse) {
     const std::string prefix(temporaryPrefix);
     putFile(script(prefix + "0123456789abcdef"), "half a script");
-    putFile(script(prefix + "x"), "");
+    putFile(script(prefix + "fedcba9876543210"), "");
+    // Names this program never makes: a user's files, however close.
+    putFile(script(prefix + "x"), "keep");
+    putFile(script(prefix + "0123456789abcdeg"), "keep");
+    putFile(script(prefix + "0123456789abcde"), "keep");
+    putFile(script(prefix + "0123456789abcdef0"), "keep");
     putFile(script("keep.cgi"), "keep");
     putFile(script(prefix.substr(1) + "no-leading-dot"), "keep");
     putFile(script("keep" + prefix), "keep");
-    fs::create_directory(script(prefix + "folder"));
+    fs::create_directory(script(prefix + "aaaaaaaaaaaaaaaa"));
 
     EXPECT_EQ(removeLeftoverTemporaries(folder()), 2U);
     EXPECT_EQ(snapshot(folder()), (std::map<fs::path, std::string>{
+                                      {prefix + "x", "keep"},
+                                      {prefix + "0123456789abcdeg", "keep"},
+                                      {prefix + "0123456789abcde", "keep"},
+                                      {prefix + "0123456789abcdef0", "keep"},
                                       {"keep.cgi", "keep"},
                                       {prefix.substr(1) + "no-leading-dot", "keep"},
                                       {"keep" + prefix, "keep"},
-                                      {prefix + "folder", "<folder>"},
+                                      {prefix + "aaaaaaaaaaaaaaaa", "<folder>"},
                                   }));
     EXPECT_EQ(removeLeftoverTemporaries(folder()), 0U);
     EXPECT_EQ(removeLeftoverTemporaries(folder() / "gone"), 0U);
