@@ -12,6 +12,13 @@
 
 namespace kq {
 
+namespace {
+
+// Hexadecimal digits after the prefix in a temporary file's name: the 64 bits of the mixed value.
+constexpr std::size_t temporaryNameDigits = 16;
+
+}  // namespace
+
 std::filesystem::path scriptPath(const std::filesystem::path& folder,
                                  const std::filesystem::path& name) {
     // Joined as native strings: path::operator/ would not double a separator already there.
@@ -79,13 +86,13 @@ Status ScriptChannels::writeScript(const std::filesystem::path& name, std::strin
 
 namespace {
 
-// Exactly the names temporaryFileName makes: the prefix and 16 lower-case hexadecimal digits. The
-// pass also tidies folders that links lead to, outside the site, where a file of the user's could
-// happen to start with the prefix.
+// Exactly the names temporaryFileName makes: the prefix and temporaryNameDigits lower-case
+// hexadecimal digits. The pass also tidies folders that links lead to, outside the site, where a
+// file of the user's could happen to start with the prefix.
 bool isTemporaryFileName(const std::filesystem::path::string_type& name,
                          const std::filesystem::path::string_type& prefix) {
-    constexpr std::size_t digits = 16;
-    if (name.size() != prefix.size() + digits || name.compare(0, prefix.size(), prefix) != 0) {
+    if (name.size() != prefix.size() + temporaryNameDigits ||
+        name.compare(0, prefix.size(), prefix) != 0) {
         return false;
     }
     return std::all_of(name.begin() + static_cast<std::ptrdiff_t>(prefix.size()), name.end(),
@@ -148,7 +155,7 @@ std::filesystem::path temporaryFileName(std::uint64_t processId, unsigned attemp
     constexpr std::array<char, 16> hexDigits{'0', '1', '2', '3', '4', '5', '6', '7',
                                              '8', '9', 'a', 'b', 'c', 'd', 'e', 'f'};
     std::string name(temporaryPrefix);
-    for (int shift = 60; shift >= 0; shift -= 4) {
+    for (int shift = 4 * (static_cast<int>(temporaryNameDigits) - 1); shift >= 0; shift -= 4) {
         name +=
             hexDigits.at(static_cast<std::size_t>((mixed >> static_cast<unsigned>(shift)) & 0xFU));
     }

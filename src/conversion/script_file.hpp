@@ -66,8 +66,8 @@ class ScriptChannels {
 };
 
 // Removes the temporary files that a run killed in the middle of a write left in `folder`: the
-// regular files named temporaryPrefix and 16 lower-case hexadecimal digits. Returns how many it removed. Meant for
-// the start of a pass, when no write of this program is under way in that folder.
+// regular files named temporaryPrefix and 16 lower-case hexadecimal digits. Returns how many it
+// removed. Meant for the start of a pass, when no write of this program is under way there.
 std::size_t removeLeftoverTemporaries(const std::filesystem::path& folder);
 
 // The file that the script `name` of `folder` finally leads to when that name is a symbolic
