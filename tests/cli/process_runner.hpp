@@ -17,6 +17,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 #include <cerrno>
+#include <cstring>
 extern char** environ;  // NOLINT(readability-redundant-declaration): POSIX declares it nowhere
 #endif
 
@@ -86,9 +87,21 @@ inline ProcessResult runProcess(const fs::path& program, const std::vector<fs::p
         startup.hStdOutput = out.value;
         startup.hStdError = err.value;
         PROCESS_INFORMATION process{};
-        if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
-                            CREATE_NO_WINDOW, nullptr, nullptr, &startup, &process)) {
-            throw std::runtime_error("cannot start " + program.string());
+        // Wine now and then refuses to start a process once and starts it when asked again: a
+        // few more tries, so that a test fails for what the program does, not for that.
+        constexpr int attempts = 5;
+        for (int attempt = 1;; ++attempt) {
+            if (CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
+                               CREATE_NO_WINDOW, nullptr, nullptr, &startup, &process)) {
+                break;
+            }
+            const DWORD error = GetLastError();
+            if (attempt == attempts) {
+                throw std::runtime_error("cannot start " + pathText(program) + " (error " +
+                                         std::to_string(error) + ", " + std::to_string(attempts) +
+                                         " attempts)");
+            }
+            Sleep(static_cast<DWORD>(200 * attempt));
         }
         const detail::Handle processHandle{process.hProcess};
         const detail::Handle threadHandle{process.hThread};
@@ -128,7 +141,8 @@ inline ProcessResult runProcess(const fs::path& program, const std::vector<fs::p
         posix_spawn(&child, program.c_str(), &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     if (spawned != 0) {
-        throw std::runtime_error("cannot start " + program.string());
+        throw std::runtime_error("cannot start " + pathText(program) + ": " +
+                                 std::strerror(spawned));
     }
     int status = 0;
     while (waitpid(child, &status, 0) < 0) {
