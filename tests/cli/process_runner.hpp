@@ -2,6 +2,7 @@
 // Runs a program as a child process with its output and error streams caught in files, and
 // hands back its exit status and both streams' bytes.
 
+#include <cstdio>
 #include <filesystem>
 #include <stdexcept>
 #include <string>
@@ -101,6 +102,8 @@ inline ProcessResult runProcess(const fs::path& program, const std::vector<fs::p
                                          std::to_string(error) + ", " + std::to_string(attempts) +
                                          " attempts)");
             }
+            std::fprintf(stderr, "note: starting the program failed with error %lu; trying again\n",
+                         static_cast<unsigned long>(error));
             Sleep(static_cast<DWORD>(200 * attempt));
         }
         const detail::Handle processHandle{process.hProcess};
