@@ -12,28 +12,22 @@
 //   kqconvert_memory_bench [--benchmark_...]    (the site is made in the temporary folder)
 
 #include <benchmark/benchmark.h>
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
 #include <cstddef>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
-#include <iterator>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "forum_scripts.hpp"
-
-extern char** environ;  // NOLINT(readability-redundant-declaration): POSIX declares it nowhere
+#include "process_runner.hpp"
+#include "scratch_folder.hpp"
 
 namespace {
 
@@ -130,101 +124,24 @@ bool holdsConverted(const fs::path& file, const LargeForumScript& script) {
     return same && in.peek() == std::char_traits<char>::eof();
 }
 
-// A folder of its own in the temporary folder, removed with everything in it afterwards.
-class ScratchSite {
-  public:
-    ScratchSite() {
-        const auto ticks = std::chrono::steady_clock::now().time_since_epoch().count();
-        for (unsigned attempt = 0;; ++attempt) {
-            path_ = fs::temp_directory_path() /
-                    ("kq-memory-bench-" + std::to_string(ticks) + "-" + std::to_string(attempt));
-            if (fs::create_directory(path_)) {
-                break;
-            }
-        }
-        fs::create_directory(path_ / "site");
-    }
-    ~ScratchSite() {
-        std::error_code ignored;
-        fs::remove_all(path_, ignored);
-    }
-    ScratchSite(const ScratchSite&) = delete;
-    ScratchSite& operator=(const ScratchSite&) = delete;
-    ScratchSite(ScratchSite&&) = delete;
-    ScratchSite& operator=(ScratchSite&&) = delete;
-
-    fs::path site() const { return path_ / "site"; }
-    fs::path output() const { return path_ / "out.txt"; }
-
-  private:
-    fs::path path_;
-};
-
-struct ChildRun {
-    int exitStatus = -1;
-    double wallSeconds = 0;
-    double cpuSeconds = 0;
-    std::size_t peakBytes = 0;  // the child's largest resident size
-};
-
-double seconds(const timeval& time) {
-    return static_cast<double>(time.tv_sec) + static_cast<double>(time.tv_usec) / 1e6;
-}
-
-// Runs kqconvert on `site` with both streams in `output`, and waits for it.
-ChildRun runKqconvert(const fs::path& site, const fs::path& output) {
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, output.c_str(),
-                                     O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
-    std::string program = KQCONVERT_PATH;
-    std::string folder = site.native();
-    std::vector<char*> argv = {program.data(), folder.data(), nullptr};
-
-    const auto start = std::chrono::steady_clock::now();
-    pid_t child = 0;
-    const int spawned =
-        posix_spawn(&child, program.c_str(), &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0) {
-        throw std::runtime_error("cannot start " + program);
-    }
-    int status = 0;
-    rusage usage{};
-    while (wait4(child, &status, 0, &usage) < 0) {
-        if (errno != EINTR) {
-            throw std::runtime_error("lost the child " + program);
-        }
-    }
-    ChildRun run;
-    run.wallSeconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    run.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    run.cpuSeconds = seconds(usage.ru_utime) + seconds(usage.ru_stime);
-    run.peakBytes = static_cast<std::size_t>(usage.ru_maxrss) * 1024;  // kibibytes on Linux
-    return run;
-}
-
-std::string fileText(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 void KqconvertLargeScript(benchmark::State& state) {
     const LargeForumScript script(static_cast<std::size_t>(state.range(0)) * mebibyte);
     const auto scriptBytes = static_cast<double>(script.shippedSize());
-    ScratchSite scratch;
-    const fs::path post = scratch.site() / "post.cgi";
+    const kqtest::ScratchFolder scratch;
+    const fs::path site = scratch.folder("site");
+    const fs::path post = site / "post.cgi";
     std::size_t peak = 0;
     double wall = 0;
     double cpu = 0;
     bool bytesOk = true;
     for (auto _ : state) {
         writeScript(post, script);
-        const ChildRun run = runKqconvert(scratch.site(), scratch.output());
-        state.SetIterationTime(run.wallSeconds);
-        const std::string said = fileText(scratch.output());
+        const auto start = std::chrono::steady_clock::now();
+        const kqtest::ProcessResult run = kqtest::runProcess(KQCONVERT_PATH, {site});
+        const double runSeconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        state.SetIterationTime(runSeconds);
+        const std::string said = run.out + run.err;
         if (run.exitStatus != 0 || said.find("已转换：post.cgi") == std::string::npos) {
             state.SkipWithError(
                 ("kqconvert failed (exit status " + std::to_string(run.exitStatus) + "): " + said)
@@ -233,7 +150,7 @@ void KqconvertLargeScript(benchmark::State& state) {
         }
         bytesOk = bytesOk && holdsConverted(post, script);
         peak = std::max(peak, run.peakBytes);
-        wall += run.wallSeconds;
+        wall += runSeconds;
         cpu += run.cpuSeconds;
     }
     const auto iterations = static_cast<double>(state.iterations());

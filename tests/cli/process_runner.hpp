@@ -15,6 +15,8 @@
 #else
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/resource.h>
+#include <sys/time.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <cerrno>
@@ -28,6 +30,10 @@ struct ProcessResult {
     int exitStatus = -1;
     std::string out;  // the bytes written to the standard output
     std::string err;  // the bytes written to the standard error
+    // The child's own use of the machine, where the system reports it per child (POSIX): its
+    // largest resident size and its processor time. Zero elsewhere.
+    std::size_t peakBytes = 0;
+    double cpuSeconds = 0;
 };
 
 #ifdef _WIN32
@@ -148,13 +154,19 @@ inline ProcessResult runProcess(const fs::path& program, const std::vector<fs::p
                                  std::strerror(spawned));
     }
     int status = 0;
-    while (waitpid(child, &status, 0) < 0) {
+    rusage usage{};
+    while (wait4(child, &status, 0, &usage) < 0) {
         if (errno != EINTR) {
-            throw std::runtime_error("lost the child " + program.string());
+            throw std::runtime_error("lost the child " + pathText(program));
         }
     }
+    const auto seconds = [](const timeval& time) {
+        return static_cast<double>(time.tv_sec) + static_cast<double>(time.tv_usec) / 1e6;
+    };
     ProcessResult result;
     result.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    result.peakBytes = static_cast<std::size_t>(usage.ru_maxrss) * 1024;  // KiB on Linux
+    result.cpuSeconds = seconds(usage.ru_utime) + seconds(usage.ru_stime);
     result.out = readBytes(outFile);
     result.err = readBytes(errFile);
     return result;
