@@ -25,7 +25,7 @@
 #include <string_view>
 #include <vector>
 
-#include "forum_scripts.hpp"
+#include "forum_script.hpp"
 #include "process_runner.hpp"
 #include "scratch_folder.hpp"
 
@@ -85,7 +85,7 @@ class LargeForumScript {
     }
 
   private:
-    kqtest::ForumScript script_{kqtest::UploadCode::post};
+    kqbench::ForumScript script_{kqbench::UploadCode::post};
     std::string shippedHead_;
     std::string convertedHead_;
     std::size_t units_;

@@ -1,5 +1,5 @@
 // Fuzz target for the rewrites: arbitrary bytes go through the library switch, the upload-handler
-// rewrite (on the raw text and on the converted one, as the conversion pass chains them) and the
+// rewrite (on the raw text and on the converted one, as the conversion chains them) and the
 // character search, and every result is checked against the plain step-by-step model.
 //
 // Input layout: byte 0 picks the upload variant (bit 0) and the length of a search text
@@ -14,17 +14,16 @@
 #include <string_view>
 #include <vector>
 
+#include "conversion/cp936.hpp"
 #include "conversion/library_switch.hpp"
 #include "conversion/text_search.hpp"
 #include "conversion/upload_rewrite.hpp"
-#include "expected_texts.hpp"
 #include "reference_rewrite.hpp"
-#include "script_builder.hpp"
 
 namespace {
 
 namespace ref = kqtest::reference;
-namespace literal = kqtest::literal;
+namespace literal = kq::literals;
 
 void check(bool holds, const char* invariant) {
     if (!holds) {
@@ -60,13 +59,15 @@ void checkNoMarkerLeft(const ref::AfterRename& renamed) {
     }
 }
 
-void checkRequireWrap(const std::string& renamed, const std::optional<std::string>& written) {
+// `converted` and `scriptText` are what switchLibrary made of the script whose text after rewrite 3
+// is `renamed`.
+void checkRequireWrap(const std::string& renamed, bool converted, const std::string& scriptText) {
     const std::optional<ref::Positions> at = ref::requirePositions(renamed);
     const std::optional<kq::RequireBlock> block = kq::findRequireBlock(renamed);
     check(block.has_value() == at.has_value(), "require block found by one side only");
-    check(written.has_value() == at.has_value(), "switchLibrary result without a require block");
-    check(kq::wrapRequireBlock(renamed) == written, "wrapRequireBlock differs from switchLibrary");
+    check(converted == at.has_value(), "switchLibrary converted without a require block");
     if (!at) {
+        check(scriptText == renamed, "text after rewrite 3 differs from the step-by-step result");
         return;
     }
     const ref::CharText chars(renamed);
@@ -75,53 +76,55 @@ void checkRequireWrap(const std::string& renamed, const std::optional<std::strin
     check(block->dollar == chars.byteOffset(at->d), "d");
     check(block->lastOpener == chars.byteOffset(at->r), "r");
     check(block->semicolon == chars.byteOffset(at->q), "q");
+    check(scriptText == ref::wrapRequire(renamed), "result differs from the step-by-step result");
 
     // head + eval prefix + middle + eval suffix + tail, cut at the engine's own offsets: the
-    // character before the opener in both head and middle, the semicolon in neither.
-    const std::string expected = renamed.substr(0, block->firstOpener) + literal::evalPrefix() +
-                                 renamed.substr(block->before, block->semicolon - block->before) +
-                                 literal::evalSuffix() + renamed.substr(block->semicolon + 1);
-    check(*written == expected, "result is not head, prefix, middle, suffix, tail");
-    // Counted piece by piece: a stray lead byte just before the semicolon pairs with the "}" of
-    // the suffix when the whole result is read again, so the whole text may count one less.
+    // character before the opener in both head and middle, the semicolon in neither. Counted
+    // piece by piece: a stray lead byte just before the semicolon pairs with the "}" of the
+    // suffix when the whole result is read again, so the whole text may count one less.
     const std::size_t pieces =
-        kqtest::characterCount(renamed.substr(0, block->firstOpener)) +
-        kqtest::characterCount(literal::evalPrefix()) +
-        kqtest::characterCount(renamed.substr(block->before, block->semicolon - block->before)) +
-        kqtest::characterCount(literal::evalSuffix()) +
-        kqtest::characterCount(renamed.substr(block->semicolon + 1));
-    check(pieces == kqtest::characterCount(renamed) + 283, "result is not 283 characters longer");
-    check(ref::hasMarker(renamed) || !kq::hasPackageMarker(*written),
+        kq::cp936::countChars(std::string_view(renamed).substr(0, block->firstOpener)) +
+        kq::cp936::countChars(literal::evalPrefix) +
+        kq::cp936::countChars(
+            std::string_view(renamed).substr(block->before, block->semicolon - block->before)) +
+        kq::cp936::countChars(literal::evalSuffix) +
+        kq::cp936::countChars(std::string_view(renamed).substr(block->semicolon + 1));
+    check(pieces == kq::cp936::countChars(renamed) + 283, "result is not 283 characters longer");
+    check(ref::hasMarker(renamed) || !kq::hasPackageMarker(scriptText),
           "the require wrap brought a package marker in");
 }
 
 void checkUpload(std::string_view script, bool post) {
     const ref::UploadResult expected =
         ref::rewriteUpload(script, post ? ref::Upload::post : ref::Upload::profile);
-    const kq::UploadRewrite result = kq::rewriteUploadHandler(
-        script, post ? kq::UploadVariant::post : kq::UploadVariant::profile);
-    check(result.text == expected.text, "upload rewrite differs from the step-by-step result");
-    check(result.readLoopFound == expected.readLoopFound, "readLoopFound");
+    std::string text(script);
+    const bool readLoopFound = post ? kq::stp61(text) : kq::Stp62(text);
+    check(text == expected.text, "upload rewrite differs from the step-by-step result");
+    check(readLoopFound == expected.readLoopFound, "read loop found by one side only");
 }
 
+// Every match replaced, and the matches one by one, as the model finds them.
 void checkSearch(std::string_view text, std::string_view needleText, bool exact) {
+    const kq::Needle needle(needleText, exact ? kq::CaseMode::exact : kq::CaseMode::insensitive);
+    std::string replaced(text);
+    kq::replaceAllIn(replaced, needle, "<>");
     if (needleText.empty()) {
-        const kq::Needle empty(needleText, kq::CaseMode::insensitive);
-        check(kq::replaceAll(text, empty, "<>") == text, "an empty search text replaced");
+        check(replaced == text, "an empty search text replaced");
         return;
     }
-    const ref::Replaced expected = ref::replaceAll(
-        text, needleText, "<>", exact ? ref::Compare::exact : ref::Compare::ignoreCase);
-    const kq::Needle needle(needleText, exact ? kq::CaseMode::exact : kq::CaseMode::insensitive);
-    check(kq::replaceAll(text, needle, "<>") == expected.text, "replaceAll");
+    const ref::Compare mode = exact ? ref::Compare::exact : ref::Compare::ignoreCase;
+    const ref::Replaced expected = ref::replaceAll(text, needleText, "<>", mode);
+    check(replaced == expected.text, "replaceAllIn");
 
     std::vector<std::size_t> offsets;
     for (std::size_t k = 0; k < expected.insertedAt.size(); ++k) {
         offsets.push_back(expected.insertedAt[k] - 2 * k + k * needleText.size());
     }
-    check(kq::findAll(text, needle) == offsets, "findAll");
-    check(kq::findFirst(text, needle) == (offsets.empty() ? kq::noMatch : offsets.front()),
-          "findFirst");
+    kq::Matches matches(text, needle);
+    for (const std::size_t offset : offsets) {
+        check(matches.next() == offset, "a match one by one");
+    }
+    check(matches.next() == kq::noMatch, "a match beyond the model's");
     if (!offsets.empty()) {
         // From the character after the first match's start, the next non-overlapping match or
         // an overlapping one may come first: compare with the model searched from there.
@@ -131,8 +134,7 @@ void checkSearch(std::string_view text, std::string_view needleText, bool exact)
         while (chars.byteOffset(pos) != offsets.front()) {
             ++pos;
         }
-        const std::size_t next = ref::findFrom(
-            chars, pos + 1, needleChars, exact ? ref::Compare::exact : ref::Compare::ignoreCase);
+        const std::size_t next = ref::findFrom(chars, pos + 1, needleChars, mode);
         const std::size_t from = chars.byteOffset(pos + 1);
         check(
             kq::findFirst(text, needle, from) == (next == 0 ? kq::noMatch : chars.byteOffset(next)),
@@ -154,20 +156,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const ref::AfterRename renamed = ref::renameModule(script);
     std::string scriptText = script;
-    const std::optional<std::string> written = kq::switchLibrary(scriptText);
-    check(scriptText == renamed.text, "text after rewrite 3 differs from the step-by-step result");
+    const bool converted = kq::switchLibrary(scriptText);
     checkNoMarkerLeft(renamed);
-    checkRequireWrap(scriptText, written);
-
-    // The pass's in-place form of the same four rewrites.
-    std::string inPlace = script;
-    const bool convertedInPlace = kq::switchLibraryInPlace(inPlace);
-    check(convertedInPlace == written.has_value(), "in-place switch disagrees on the require block");
-    check(inPlace == (written ? *written : scriptText), "in-place switch differs from switchLibrary");
+    checkRequireWrap(renamed.text, converted, scriptText);
 
     checkUpload(script, post);
-    if (written) {
-        checkUpload(*written, post);
+    if (converted) {
+        checkUpload(scriptText, post);
     }
 
     const std::size_t start = script.empty() ? 0 : data[1] % script.size();

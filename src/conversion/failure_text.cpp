@@ -12,25 +12,26 @@ namespace kq {
 
 namespace {
 
-std::wstring_view kindText(FailureKind kind) {
+std::wstring_view kindText(FailureKind kind, const FailureWords& words) {
     switch (kind) {
         case FailureKind::cannotRead:
-            return L"无法读取该文件，未作修改";
+            return words.cannotRead;
         case FailureKind::cannotWrite:
-            return L"无法写回该文件，原内容保持不变";
+            return words.cannotWrite;
         case FailureKind::readOnly:
-            return L"文件为只读，未作修改";
+            return words.readOnly;
         case FailureKind::noRequireBlock:
-            return L"含有 KQCGI，但找不到 require 语句，未作修改";
+            return words.noRequireBlock;
         case FailureKind::readLoopNotFound:
-            return L"找不到上传读取循环“while ($buffer=$query->readUploadFile”，请手工检查";
+            return words.readLoopNotFound;
     }
-    return L"未知错误";
+    return words.cannotWrite;
 }
 
+// The system's message without its closing full stop (U+3002 in Chinese) and line end.
 std::wstring trimmed(std::wstring text) {
     while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ' ||
-                             text.back() == L'.' || text.back() == L'。')) {
+                             text.back() == L'.' || text.back() == L'\u3002')) {
         text.pop_back();
     }
     return text;
@@ -65,18 +66,16 @@ std::wstring systemMessage(const std::error_code& error) {
     return trimmed(wideFromUtf8(error.message()));
 }
 
-std::wstring failureReason(const ScriptFailure& failure) {
-    std::wstring reason(kindText(failure.kind));
+std::wstring describeFailure(const ScriptFailure& failure, const FailureWords& words) {
+    std::wstring text = wideFromPath(failure.script);
+    text += words.afterName;
+    text += kindText(failure.kind, words);
     if (failure.error) {
-        reason += L"（";
-        reason += systemMessage(failure.error);
-        reason += L"）";
+        text += words.systemOpening;
+        text += systemMessage(failure.error);
+        text += words.systemClosing;
     }
-    return reason;
-}
-
-std::wstring describeFailure(const ScriptFailure& failure) {
-    return wideFromPath(failure.script) + L"：" + failureReason(failure);
+    return text;
 }
 
 }  // namespace kq

@@ -26,21 +26,6 @@ bool hasPackageMarker(std::string_view text) {
     return findFirst(text, markerNeedle()) != noMatch;
 }
 
-void removeBootstrapAndRenameIn(std::string& text) {
-    static const Needle bootstrap(literals::bootstrapBlock, CaseMode::insensitive);
-    static const Needle oldUse(literals::oldUseLine, CaseMode::insensitive);
-    replaceAllIn(text, bootstrap, "");
-    // The use line goes first: renaming the marker first would change it beyond recognition.
-    replaceAllIn(text, oldUse, literals::newUseLine);
-    replaceAllIn(text, markerNeedle(), literals::standardModuleName);
-}
-
-std::string removeBootstrapAndRename(std::string_view text) {
-    std::string result(text);
-    removeBootstrapAndRenameIn(result);
-    return result;
-}
-
 std::optional<RequireBlock> findRequireBlock(std::string_view text) {
     static const Needle dollar(literals::dollarSign, CaseMode::insensitive);
     static const Needle semicolon(literals::semicolon, CaseMode::insensitive);
@@ -74,36 +59,22 @@ std::optional<RequireBlock> findRequireBlock(std::string_view text) {
     return block;
 }
 
-std::optional<std::string> wrapRequireBlock(std::string_view text) {
-    const auto block = findRequireBlock(text);
-    if (!block) {
-        return std::nullopt;
-    }
-    // head: up to and including the character before the first opener; middle: from that same
-    // character up to the semicolon, which is left out; tail: everything after the semicolon.
-    const std::string_view head = text.substr(0, block->firstOpener);
-    const std::string_view middle = text.substr(block->before, block->semicolon - block->before);
-    const std::string_view tail = text.substr(block->semicolon + 1);
+bool switchLibrary(std::string& text) {
+    static const Needle bootstrap(literals::bootstrapBlock, CaseMode::insensitive);
+    static const Needle oldUse(literals::oldUseLine, CaseMode::insensitive);
+    replaceAllIn(text, bootstrap, "");
+    // The use line goes first: renaming the marker first would change it beyond recognition.
+    replaceAllIn(text, oldUse, literals::newUseLine);
+    replaceAllIn(text, markerNeedle(), literals::standardModuleName);
 
-    std::string result;
-    result.reserve(head.size() + literals::evalPrefix.size() + middle.size() +
-                   literals::evalSuffix.size() + tail.size());
-    result.append(head)
-        .append(literals::evalPrefix)
-        .append(middle)
-        .append(literals::evalSuffix)
-        .append(tail);
-    return result;
-}
-
-bool switchLibraryInPlace(std::string& text) {
-    removeBootstrapAndRenameIn(text);
     const auto block = findRequireBlock(text);
     if (!block) {
         return false;
     }
-    // The same pieces as wrapRequireBlock, moved within the one buffer: the tail to the end,
-    // then the suffix, the middle and the prefix, each into room already vacated.
+    // head (up to and including the character before the first opener), eval prefix, middle
+    // (from that same character up to the semicolon, which is left out), eval suffix, tail. The
+    // pieces move within the one buffer: the tail to the end, then the suffix, the middle and the
+    // prefix, each into room already vacated.
     const std::size_t headSize = block->firstOpener;
     const std::size_t middleSize = block->semicolon - block->before;
     const std::size_t tailSize = text.size() - block->semicolon - 1;
@@ -116,11 +87,6 @@ bool switchLibraryInPlace(std::string& text) {
     std::memmove(data + headSize + prefixSize, data + block->before, middleSize);
     std::memcpy(data + headSize, literals::evalPrefix.data(), prefixSize);
     return true;
-}
-
-std::optional<std::string> switchLibrary(std::string& scriptText) {
-    removeBootstrapAndRenameIn(scriptText);
-    return wrapRequireBlock(scriptText);
 }
 
 }  // namespace kq

@@ -1,6 +1,6 @@
 #pragma once
 // The library switch: moves one forum script from the package's own module to the standard CGI
-// module. A pure text transformation on code page 936 bytes.
+// module. A pure text transformation on code page 936 bytes, done within the script's buffer.
 
 #include <cstddef>
 #include <optional>
@@ -11,11 +11,6 @@ namespace kq {
 
 // True when "kqcgi" occurs anywhere in the text, in any letter case, also inside a longer word.
 bool hasPackageMarker(std::string_view text);
-
-// Rewrites 1 to 3: bootstrap block removed, the old use line switched, every remaining mention of
-// the package's module renamed to "CGI".
-std::string removeBootstrapAndRename(std::string_view text);
-void removeBootstrapAndRenameIn(std::string& text);
 
 // Where the require wrap cuts the text, as byte offsets (character positions - 1 on plain ASCII).
 struct RequireBlock {
@@ -29,17 +24,11 @@ struct RequireBlock {
 // The require block of a text after rewrites 1 to 3, or nothing when it has none.
 std::optional<RequireBlock> findRequireBlock(std::string_view text);
 
-// Rewrite 4: the text with its require block wrapped in the eval block, or nothing when it has
-// no require block. The result is 283 characters longer than the text.
-std::optional<std::string> wrapRequireBlock(std::string_view text);
-
-// All four rewrites. `scriptText` is left holding the text after rewrite 3; the result is the
-// text to write, or nothing when rewrite 4 found no require block (then nothing is to be written).
-std::optional<std::string> switchLibrary(std::string& scriptText);
-
-// All four rewrites within the one buffer, for large scripts: true when `text` now holds the text
-// to write; false when rewrite 4 found no require block (`text` then holds the text after
-// rewrite 3, which is not to be written).
-bool switchLibraryInPlace(std::string& text);
+// The four rewrites, within the one buffer: bootstrap block removed, the old use line switched,
+// every remaining mention of the package's module renamed to "CGI", then the first run of require
+// statements wrapped in the eval block (283 characters longer). True when `scriptText` now holds
+// the text to write; false when rewrite 4 found no require block: `scriptText` then holds the
+// text after rewrite 3, which is not to be written.
+bool switchLibrary(std::string& scriptText);
 
 }  // namespace kq

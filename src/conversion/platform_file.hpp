@@ -1,5 +1,5 @@
 #pragma once
-// The system calls under the script channels: one implementation per platform
+// The system calls under script reading and writing: one implementation per platform
 // (script_file_posix.cpp, script_file_windows.cpp). Private to the script file layer.
 
 #include <cstdint>
@@ -9,29 +9,10 @@
 #include <string_view>
 #include <system_error>
 
+#include "file_handle.hpp"
 #include "script_failure.hpp"
-#include "unique_resource.hpp"
 
 namespace kq::platform {
-
-#if defined(_WIN32)
-// A Win32 file HANDLE; empty at INVALID_HANDLE_VALUE.
-struct FileHandleTraits {
-    using Value = void*;
-    static Value empty() noexcept {
-        return reinterpret_cast<void*>(static_cast<std::intptr_t>(-1));  // INVALID_HANDLE_VALUE
-    }
-    static void close(Value handle) noexcept;
-};
-#else
-// A POSIX file descriptor; empty at -1.
-struct FileHandleTraits {
-    using Value = int;
-    static constexpr Value empty() noexcept { return -1; }
-    static void close(Value descriptor) noexcept;
-};
-#endif
-using FileHandle = UniqueResource<FileHandleTraits>;
 
 // What a failed system step reports: the script layer adds the script's name.
 struct SystemFailure {

@@ -1,4 +1,4 @@
-// The two script channels and the parts of whole-file access that do not depend on the platform.
+// Whole-file reading and writing of scripts: the parts that do not depend on the platform.
 
 #include "script_file.hpp"
 
@@ -28,60 +28,39 @@ std::filesystem::path scriptPath(const std::filesystem::path& folder,
     return {std::move(joined)};
 }
 
-struct ScriptChannels::ReadChannel {
-    platform::FileHandle file;
-};
-
-ScriptChannels::ScriptChannels(std::filesystem::path scriptFolder, bool dryRun)
-    : folder_(std::move(scriptFolder)), dryRun_(dryRun) {}
-
-ScriptChannels::~ScriptChannels() = default;
-ScriptChannels::ScriptChannels(ScriptChannels&&) noexcept = default;
-ScriptChannels& ScriptChannels::operator=(ScriptChannels&&) noexcept = default;
-
-Result<std::string> ScriptChannels::readScript(const std::filesystem::path& name) {
-    // A channel holds one file at most: whatever it held before is released first.
-    closeReadChannel();
+Result<OpenScript> readScript(const std::filesystem::path& folder,
+                              const std::filesystem::path& name) {
     std::error_code error;
-    auto channel = std::make_unique<ReadChannel>();
-    channel->file = platform::openForReading(scriptPath(folder_, name), error);
+    OpenScript script;
+    script.readChannel = platform::openForReading(scriptPath(folder, name), error);
+    if (!error) {
+        script.text = platform::readToEnd(script.readChannel, error);
+    }
     if (error) {
         return ScriptFailure{name, FailureKind::cannotRead, error};
     }
-    // In a dry run the script is opened as in a real one, but a text written to it before is
-    // what a real run would now find there.
-    std::string content;
-    if (const auto written = dryRunWrites_.find(name.native()); written != dryRunWrites_.end()) {
-        content = written->second;
-    } else {
-        content = platform::readToEnd(channel->file, error);
-        if (error) {
-            return ScriptFailure{name, FailureKind::cannotRead, error};
-        }
-    }
-    readChannel_ = std::move(channel);
-    return content;
+    return script;
 }
 
-void ScriptChannels::closeReadChannel() {
-    readChannel_.reset();
-}
+namespace {
 
-bool ScriptChannels::readChannelOpen() const {
-    return readChannel_ != nullptr && readChannel_->file.holds();
-}
-
-Status ScriptChannels::writeScript(const std::filesystem::path& name, std::string_view text) {
-    const std::filesystem::path file = scriptPath(folder_, name);
-    const auto failed =
-        dryRun_ ? platform::checkReplaceable(file) : platform::replaceContent(file, text);
+Status asStatus(const std::filesystem::path& name,
+                const std::optional<platform::SystemFailure>& failed) {
     if (failed) {
         return ScriptFailure{name, failed->kind, failed->error};
     }
-    if (dryRun_) {
-        dryRunWrites_.insert_or_assign(name.native(), std::string(text));
-    }
     return Done{};
+}
+
+}  // namespace
+
+Status writeScript(const std::filesystem::path& folder, const std::filesystem::path& name,
+                   std::string_view text) {
+    return asStatus(name, platform::replaceContent(scriptPath(folder, name), text));
+}
+
+Status checkWritable(const std::filesystem::path& folder, const std::filesystem::path& name) {
+    return asStatus(name, platform::checkReplaceable(scriptPath(folder, name)));
 }
 
 namespace {

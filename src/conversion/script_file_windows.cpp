@@ -15,13 +15,17 @@
 
 #include "platform_file.hpp"
 
-namespace kq::platform {
+namespace kq {
 
 void FileHandleTraits::close(Value handle) noexcept {
     // Only for handles whose close result no longer matters (read-only, or on a failure path);
     // the write path closes its temporary file itself and checks the result.
     ::CloseHandle(handle);
 }
+
+}  // namespace kq
+
+namespace kq::platform {
 
 namespace {
 

@@ -154,22 +154,7 @@ std::size_t findFirst(std::string_view text, const Needle& needle, std::size_t f
     return Matches(text, needle, from).next();
 }
 
-std::vector<std::size_t> findAll(std::string_view text, const Needle& needle) {
-    std::vector<std::size_t> starts;
-    Matches matches(text, needle, 0);
-    for (std::size_t start = matches.next(); start != noMatch; start = matches.next()) {
-        starts.push_back(start);
-    }
-    return starts;
-}
-
-std::string replaceAll(std::string_view text, const Needle& needle, std::string_view replacement) {
-    std::string result(text);
-    replaceAllIn(result, needle, replacement);
-    return result;
-}
-
-bool replaceAllIn(std::string& text, const Needle& needle, std::string_view replacement) {
+void replaceAllIn(std::string& text, const Needle& needle, std::string_view replacement) {
     const std::size_t n = text.size();
     const std::size_t m = needle.size();
     const std::size_t r = replacement.size();
@@ -179,26 +164,28 @@ bool replaceAllIn(std::string& text, const Needle& needle, std::string_view repl
         Matches matches(text, needle, 0);
         std::size_t write = 0;
         std::size_t copied = 0;
-        bool found = false;
         for (std::size_t start = matches.next(); start != noMatch; start = matches.next()) {
-            found = true;
             std::memmove(text.data() + write, text.data() + copied, start - copied);
             write += start - copied;
             std::memcpy(text.data() + write, replacement.data(), r);
             write += r;
             copied = start + m;
         }
-        if (!found) {
-            return false;
+        if (copied == 0) {
+            return;  // no match: the text stays as it is
         }
         std::memmove(text.data() + write, text.data() + copied, n - copied);
         text.resize(write + (n - copied));
-        return true;
+        return;
     }
     // The text grows: find every match first, then fill from the end backwards.
-    const std::vector<std::size_t> starts = findAll(text, needle);
+    std::vector<std::size_t> starts;
+    Matches matches(text, needle, 0);
+    for (std::size_t start = matches.next(); start != noMatch; start = matches.next()) {
+        starts.push_back(start);
+    }
     if (starts.empty()) {
-        return false;
+        return;
     }
     text.resize(n + starts.size() * (r - m));
     std::size_t sourceEnd = n;
@@ -212,7 +199,6 @@ bool replaceAllIn(std::string& text, const Needle& needle, std::string_view repl
         std::memcpy(text.data() + targetEnd, replacement.data(), r);
         sourceEnd = *it;
     }
-    return true;
 }
 
 }  // namespace kq

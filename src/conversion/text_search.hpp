@@ -69,15 +69,9 @@ class Matches {
 // a character boundary of `text`.
 std::size_t findFirst(std::string_view text, const Needle& needle, std::size_t from = 0);
 
-// Byte offsets of all matches, left to right, without overlap (scanning resumes after a match).
-std::vector<std::size_t> findAll(std::string_view text, const Needle& needle);
-
-// Replaces every match, left to right, without overlap; the inserted text is never searched
-// again and the text between matches keeps its case. An empty needle replaces nothing.
-std::string replaceAll(std::string_view text, const Needle& needle, std::string_view replacement);
-
-// The same in place, without a second buffer unless the text grows; returns whether anything was
-// replaced (the text is untouched otherwise).
-bool replaceAllIn(std::string& text, const Needle& needle, std::string_view replacement);
+// Replaces every match in place, left to right, without overlap; the inserted text is never
+// searched again and the text between matches keeps its case. An empty needle replaces nothing.
+// No second buffer is used unless the text grows.
+void replaceAllIn(std::string& text, const Needle& needle, std::string_view replacement);
 
 }  // namespace kq

@@ -1,37 +1,27 @@
 #pragma once
-// The upload-handler rewrite of the four upload scripts: the file name is taken from the upload
-// field itself and the content read with Perl's plain read in pieces of 1024 bytes.
+// The upload-handler rewrite of the four upload scripts, within the script's buffer: the file
+// name is taken from the upload field itself and the content read with Perl's plain read in
+// pieces of 1024 bytes. stp61 serves "post.cgi" and "postings.cgi", Stp62 "profile.cgi" and
+// "register.cgi"; they share the read-loop rewrite and differ in the lines before the loop.
 
 #include <filesystem>
 #include <optional>
 #include <string>
-#include <string_view>
 
 namespace kq {
 
-enum class UploadVariant {
-    post,     // "post.cgi", "postings.cgi": stp61
-    profile,  // "profile.cgi", "register.cgi": Stp62
-};
+// Both return false when the read-loop head does not occur: the other replacements are made, and
+// the script needs a check by hand.
+//
+// The post variant: the upload-name line deleted, the split line (exact case) replaced by the
+// post name block, then the read-loop rewrite.
+[[nodiscard]] bool stp61(std::string& scriptText);
+// The profile variant: the upload-name line replaced by the profile name block, then the
+// read-loop rewrite.
+[[nodiscard]] bool Stp62(std::string& scriptText);  // NOLINT(readability-identifier-naming)
 
-// The variant that the exact-name dispatch gives a listed script name, if any ("POST.cgi": none).
-std::optional<UploadVariant> uploadVariantFor(const std::filesystem::path& scriptName);
-
-struct UploadRewrite {
-    std::string text;
-    bool readLoopFound;  // false: the read-loop head does not occur; the script needs a check by
-                         // hand
-};
-
-// The text transformation alone. The old loop line runs from the read-loop head to the first CR
-// or LF after it (or to the end of the text) and never spans lines.
-UploadRewrite rewriteUploadHandler(std::string_view text, UploadVariant variant);
-
-// The same in place, with no second copy of the script.
-struct UploadRewriteIn {
-    bool readLoopFound;
-    bool changed;  // false: the text is byte for byte what it was
-};
-UploadRewriteIn rewriteUploadHandlerIn(std::string& text, UploadVariant variant);
+// The rewrite that the exact-name dispatch gives a listed script name, if any ("POST.cgi": none).
+using UploadRewriteFunction = bool (*)(std::string&);
+UploadRewriteFunction uploadRewriteFor(const std::filesystem::path& scriptName);
 
 }  // namespace kq

@@ -1,13 +1,31 @@
 #include "form1.hpp"
 
+#include <string>
+#include <vector>
+
+#include "conversion/failure_text.hpp"
 #include "conversion/native_text.hpp"
 #include "conversion/script_list.hpp"
-#include "form_texts.hpp"
-#include "problem_report.hpp"
+#include "conversion/site_conversion.hpp"
+#include "wizard_texts.hpp"
 
 namespace kq::wizard {
 
 using enum ControlId;
+
+namespace {
+
+// The intro line, then one line per script in list order: its name and the reason.
+std::wstring problemMessage(const std::vector<ScriptReport>& problems) {
+    std::wstring message(texts::problemsIntro);
+    for (const ScriptReport& report : problems) {
+        message += L'\n';
+        message += describeFailure(report.failure.value(), texts::failureWords);
+    }
+    return message;
+}
+
+}  // namespace
 
 Form1::Form1(WizardPlatform& platform, FormView& view) : platform_(platform), state_(view) {}
 
@@ -71,7 +89,7 @@ void Form1::showWorkPageAndConvert() {
     state_.setEnabled(cancel, false);
     state_.setEnabled(next1, false);
     // The pass checks the folder and the list itself and asks for a folder when needed.
-    if (!convertScripts(*this).finished) {
+    if (!convertScripts()) {
         returnToFolderPage();
     }
 }
@@ -120,40 +138,51 @@ bool Form1::chooseFolder() {
     return chosen.has_value();
 }
 
-// --- Window operations of the conversion pass ---
+// --- Conversion pass ---
 
-std::filesystem::path Form1::scriptAt(std::size_t index) const {
-    return state_.listLines().at(index);
+bool Form1::ensureScriptsListed() {
+    // After a failed check the user is told why and asked for the folder again, for as long as a
+    // check fails.
+    for (;;) {
+        if (folderPath_.empty()) {
+            platform_.showErrorMessage(texts::noFolderMessage, texts::applicationTitle);
+        } else if (state_.listLines().empty()) {
+            platform_.showErrorMessage(texts::noScriptMessage, texts::applicationTitle);
+        } else {
+            return true;
+        }
+        if (!chooseFolder()) {
+            return false;
+        }
+    }
 }
 
-void Form1::clearScriptList() {
+bool Form1::convertScripts() {
+    if (!ensureScriptsListed()) {
+        return false;
+    }
+    // The list does not change while the scripts are converted.
+    const std::vector<std::filesystem::path> scripts = state_.listLines();
+    state_.setProgressMaximum(static_cast<double>(scripts.size() - 1));
+    state_.setPointer(MousePointer::busy);
+
+    SiteOptions options;
+    options.onScriptWritten = [this](std::size_t index) {
+        state_.setProgressValue(static_cast<double>(index));
+    };
+    const std::vector<ScriptReport> reports =
+        convertSite(state_.fileListFolder(), scripts, options);
+    if (const auto problems = problemsOf(reports); !problems.empty()) {
+        platform_.showErrorMessage(problemMessage(problems), texts::applicationTitle);
+        // The finish page that follows must not claim that everything was done.
+        state_.setText(Label8, texts::label8WithProblems);
+    }
+
     state_.listClear();
-}
-
-void Form1::addListLine(std::wstring_view line) {
-    state_.listAppend(pathFromWide(line));
-}
-
-void Form1::setProgressMaximum(std::size_t maximum) {
-    state_.setProgressMaximum(static_cast<double>(maximum));
-}
-
-void Form1::setProgressValue(std::size_t value) {
-    state_.setProgressValue(static_cast<double>(value));
-}
-
-void Form1::setPointer(MousePointer pointer) {
-    state_.setPointer(pointer);
-}
-
-void Form1::showMessage(std::wstring_view text) {
-    platform_.showErrorMessage(text, texts::applicationTitle);
-}
-
-void Form1::reportProblems(const std::vector<ScriptReport>& problems) {
-    platform_.showErrorMessage(problemMessage(problems), texts::applicationTitle);
-    // The finish page that follows must not claim that everything was done.
-    state_.setText(Label8, texts::label8WithProblems);
+    state_.setPointer(MousePointer::normal);
+    state_.listAppend(pathFromWide(texts::completionLine));
+    showFinishPage();
+    return true;
 }
 
 }  // namespace kq::wizard

@@ -10,7 +10,7 @@
 #include <string_view>
 
 #include "control_id.hpp"
-#include "form_texts.hpp"
+#include "wizard_texts.hpp"
 
 namespace kq::wizard {
 
@@ -83,7 +83,7 @@ inline constexpr int clientHeightTwips = 5520;
 inline constexpr int twipsPerInch = 1440;
 
 // The font of every control without one of its own; the same face and size as the bold headings.
-inline constexpr FontSpec windowFont{L"宋体", 900, false};
+inline constexpr FontSpec windowFont{texts::songFace, 900, false};
 
 // The progress bar `pg` at start.
 struct ProgressState {
@@ -137,10 +137,10 @@ namespace layout_detail {
 
 inline constexpr std::optional<ControlId> window = std::nullopt;
 inline constexpr FontSpec ownFont{};  // the window's font
-inline constexpr FontSpec kaiti1425{L"楷体_GB2312", 1425, false};
-inline constexpr FontSpec kaiti2175{L"楷体_GB2312", 2175, false};
-inline constexpr FontSpec song900Bold{L"宋体", 900, true};
-inline constexpr FontSpec song1500{L"宋体", 1500, false};
+inline constexpr FontSpec kaiti1425{texts::kaiFace, 1425, false};
+inline constexpr FontSpec kaiti2175{texts::kaiFace, 2175, false};
+inline constexpr FontSpec song900Bold{texts::songFace, 900, true};
+inline constexpr FontSpec song1500{texts::songFace, 1500, false};
 
 using K = ControlKind;
 using C = Colours;

@@ -8,9 +8,11 @@
 #include <vector>
 
 #include "control_id.hpp"
-#include "conversion/conversion_pass.hpp"
 
 namespace kq::wizard {
+
+// The window's mouse pointer: the arrow, or the hourglass while the conversion pass runs.
+enum class MousePointer { normal = 1, busy = 11 };
 
 class FormView {
   public:

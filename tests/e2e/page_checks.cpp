@@ -3,7 +3,7 @@
 #include <array>
 #include <optional>
 
-#include "wizard/form_texts.hpp"
+#include "wizard/wizard_texts.hpp"
 
 namespace kq::e2e {
 
@@ -114,8 +114,7 @@ SIZE textExtent(std::wstring_view text, const wizard::FontSpec& font, UINT dpi) 
     description.lfHeight = -MulDiv(row.pointsTimes100, static_cast<int>(dpi), 7200);
     description.lfWeight = row.bold ? FW_BOLD : FW_NORMAL;
     description.lfCharSet = GB2312_CHARSET;
-    row.face.copy(description.lfFaceName,
-                   std::min<std::size_t>(row.face.size(), LF_FACESIZE - 1));
+    row.face.copy(description.lfFaceName, std::min<std::size_t>(row.face.size(), LF_FACESIZE - 1));
     const HFONT handle = CreateFontIndirectW(&description);
     const HDC screen = GetDC(nullptr);
     const HGDIOBJ previous = SelectObject(screen, handle);

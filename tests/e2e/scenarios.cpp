@@ -13,7 +13,7 @@
 #include "site_scripts.hpp"
 #include "test_site.hpp"
 #include "version_record.hpp"
-#include "wizard/form_texts.hpp"
+#include "wizard/wizard_texts.hpp"
 #include "wizard_process.hpp"
 
 namespace kq::e2e {
@@ -285,8 +285,7 @@ void layoutScenario(const Context& context, Checks& checks) {
     checkPage(wizard, Page::welcome, checks, "at start");
     for (const wizard::ControlSpec& row : wizard::controls) {
         if (!row.text.empty() && row.kind != wizard::ControlKind::frame) {
-            checks.equal(wizard.text(row.id), row.text,
-                         "initial text of " + std::string(row.name));
+            checks.equal(wizard.text(row.id), row.text, "initial text of " + std::string(row.name));
         }
     }
     checks.equal(wizard.text(ControlId::Text1), L"", "Text1 empty at start");

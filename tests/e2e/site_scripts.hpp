@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "expected_texts.hpp"
+#include "conversion/rewrite_literals.hpp"
 
 namespace kq::e2e::scripts {
 
@@ -38,13 +38,13 @@ inline std::wstring widened(std::string_view ascii) {
 
 // The package's start-up block, thirteen lines, as every package script opens with it.
 inline std::wstring bootstrapBlock() {
-    return widened(kqtest::literal::bootstrapBlock()) + L"\r\n";
+    return widened(kq::literals::bootstrapBlock) + L"\r\n";
 }
 
 inline std::wstring indexScript() {
     return joined({L"#!/usr/bin/perl", L"# 论坛首页"}) + bootstrapBlock() +
            joined({
-               widened(kqtest::literal::oldUseLine),
+               widened(kq::literals::oldUseLine),
                LR"kq(require "kqconfig.pl";)kq",
                LR"kq(require "kqlib.pl";)kq",
                L"",
@@ -59,18 +59,18 @@ inline std::wstring indexScript() {
 inline std::wstring postScript() {
     return joined({L"#!/usr/bin/perl", L"# 发表新帖"}) + bootstrapBlock() +
            joined({
-               widened(kqtest::literal::oldUseLine),
+               widened(kq::literals::oldUseLine),
                LR"kq(require "kqconfig.pl";)kq",
                LR"kq(require "kqpost.pl";)kq",
                L"",
                L"$query = new KQCGI;",
                L"$addme = $query->param('addme');",
                L"if ($addme) {",
-               L"    " + widened(kqtest::literal::postUploadNameLine),
-               L"    " + widened(kqtest::literal::postSplitLine),
+               L"    " + widened(kq::literals::postUploadNameLine),
+               L"    " + widened(kq::literals::postSplitLine),
                LR"kq(    open (FILE, ">$uploaddir/$up_name.$up_ext");)kq",
                L"    binmode FILE;",
-               L"    " + widened(kqtest::literal::readLoopHead) + L"($addme, 1024)) {",
+               L"    " + widened(kq::literals::readLoopHead) + L"($addme, 1024)) {",
                L"        print FILE $buffer;",
                L"    }",
                L"    close (FILE);",
@@ -83,17 +83,17 @@ inline std::wstring postScript() {
 inline std::wstring profileScript() {
     return joined({L"#!/usr/bin/perl", L"# 用户资料"}) + bootstrapBlock() +
            joined({
-               widened(kqtest::literal::oldUseLine),
+               widened(kq::literals::oldUseLine),
                LR"kq(require "kqconfig.pl";)kq",
                LR"kq(require "kqprofile.pl";)kq",
                L"",
                L"$query = new KQCGI;",
                L"$addme = $query->param('photo');",
                L"if ($addme) {",
-               L"    " + widened(kqtest::literal::profileUploadNameLine),
+               L"    " + widened(kq::literals::profileUploadNameLine),
                LR"kq(    open (FILE, ">$photodir/$filename");)kq",
                L"    binmode FILE;",
-               L"    " + widened(kqtest::literal::readLoopHead) + L"($addme)) {",
+               L"    " + widened(kq::literals::readLoopHead) + L"($addme)) {",
                L"        print FILE $buffer;",
                L"    }",
                L"    close (FILE);",
@@ -121,7 +121,7 @@ inline std::wstring plainScript() {
 
 // The package marker, but no require statement: the require wrap finds no block.
 inline std::wstring scriptWithoutRequire() {
-    return joined({L"#!/usr/bin/perl", widened(kqtest::literal::oldUseLine), L"$query = new KQCGI;",
+    return joined({L"#!/usr/bin/perl", widened(kq::literals::oldUseLine), L"$query = new KQCGI;",
                    L"print 1;"});
 }
 

@@ -8,7 +8,7 @@
 #include <system_error>
 
 #include "checks.hpp"
-#include "conversion/conversion_pass.hpp"
+#include "conversion/site_conversion.hpp"
 
 namespace kq::e2e {
 
@@ -29,31 +29,6 @@ std::string readFile(const std::filesystem::path& file) {
     std::ifstream in(file, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
-
-// The wizard's window as the conversion pass sees it, reduced to a fixed script list.
-class ListedScripts final : public PassWindow {
-  public:
-    ListedScripts(std::filesystem::path folder, std::vector<std::wstring> names)
-        : folder_(std::move(folder)), names_(std::move(names)) {}
-
-    std::filesystem::path folderPath() const override { return folder_; }
-    std::filesystem::path scriptFolder() const override { return folder_; }
-    std::size_t scriptCount() const override { return names_.size(); }
-    std::filesystem::path scriptAt(std::size_t index) const override { return names_.at(index); }
-    void clearScriptList() override {}
-    void addListLine(std::wstring_view /*line*/) override {}
-    void setProgressMaximum(std::size_t /*maximum*/) override {}
-    void setProgressValue(std::size_t /*value*/) override {}
-    void setPointer(MousePointer /*pointer*/) override {}
-    void showMessage(std::wstring_view /*text*/) override {}
-    bool chooseFolder() override { return false; }
-    void reportProblems(const std::vector<ScriptReport>& /*problems*/) override {}
-    void showFinishPage() override {}
-
-  private:
-    std::filesystem::path folder_;
-    std::vector<std::wstring> names_;
-};
 
 }  // namespace
 
@@ -112,12 +87,12 @@ FolderContent expectedAfterPass(const TestSite& site, const std::vector<std::wst
     for (const auto& [name, bytes] : site.hiddenFiles) {
         expected[name] = bytes;
     }
-    ListedScripts window(site.folder, order);
-    PassOptions options;
+    SiteOptions options;
     options.dryRun = true;
     options.onChange = [&](const std::filesystem::path& name, std::string_view /*before*/,
                            std::string_view after) { expected[name.wstring()] = after; };
-    convertScripts(window, options);
+    convertSite(site.folder, std::vector<std::filesystem::path>(order.begin(), order.end()),
+                options);
     return expected;
 }
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "resource_ids.h"
-#include "wizard/form_texts.hpp"
+#include "wizard/wizard_texts.hpp"
 
 namespace kq::e2e {
 

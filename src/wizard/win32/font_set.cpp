@@ -11,13 +11,13 @@ namespace {
 
 struct FaceAlternatives {
     std::wstring_view face;
-    std::array<std::wstring_view, 3> names;  // in order of preference; empty names unused
+    std::array<std::wstring_view, 3> names;  // in order of preference
 };
 
 // The Chinese faces of the layout under the names different systems install them by.
 constexpr std::array<FaceAlternatives, 2> faceAlternatives{{
-    {L"楷体_GB2312", {L"楷体_GB2312", L"楷体", L"KaiTi"}},
-    {L"宋体", {L"宋体", L"SimSun", L"NSimSun"}},
+    {texts::kaiFace, texts::kaiFaceNames},
+    {texts::songFace, texts::songFaceNames},
 }};
 
 int CALLBACK noteFamilyFound(const LOGFONTW* /*font*/, const TEXTMETRICW* /*metrics*/,
@@ -64,7 +64,7 @@ std::wstring installedFace(HDC dc, std::wstring_view face) {
             continue;
         }
         for (const std::wstring_view name : alternatives.names) {
-            if (!name.empty() && faceInstalled(dc, name)) {
+            if (faceInstalled(dc, name)) {
                 return std::wstring(name);
             }
         }

@@ -6,11 +6,10 @@
 #include "control_ids.hpp"
 #include "conversion/native_text.hpp"
 #include "dpi.hpp"
-#include "failure_texts.hpp"
 #include "panel.hpp"
 #include "resource_ids.h"
 #include "wizard/form_layout.hpp"
-#include "wizard/form_texts.hpp"
+#include "wizard/wizard_texts.hpp"
 
 namespace kq::wizard::win32 {
 
@@ -49,7 +48,7 @@ void showFailure(HWND owner, const std::wstring& text) {
 
 // Something the program did not foresee went wrong inside a handler: say so, and end.
 void reportInternalFailure(HWND owner, const std::exception& failure) {
-    showFailure(owner, std::wstring(texts::internalFailure) + wideFromUtf8(failure.what()));
+    showFailure(owner, std::wstring(wizard::texts::internalFailure) + wideFromUtf8(failure.what()));
 }
 
 }  // namespace
@@ -82,8 +81,8 @@ WizardWindow::WizardWindow(HINSTANCE instance) : instance_(instance), pictures_(
 
 int WizardWindow::run(int showCommand) {
     if (!window_) {
-        showFailure(nullptr,
-                    std::wstring(texts::windowNotCreated) + std::to_wstring(creationError_));
+        showFailure(nullptr, std::wstring(wizard::texts::windowNotCreated) +
+                                 std::to_wstring(creationError_));
         return 1;
     }
     ShowWindow(window_.get(), showCommand);

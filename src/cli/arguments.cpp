@@ -1,0 +1,95 @@
+#include "arguments.hpp"
+
+#include <optional>
+
+#include "cli_texts.hpp"
+#include "display_text.hpp"
+#include "fill_in.hpp"
+
+#ifdef _WIN32
+#include <windows.h>
+// windows.h first: shellapi.h needs its types.
+#include <shellapi.h>
+
+#include <memory>
+#endif
+
+namespace kq::cli {
+
+namespace {
+
+// The native spelling of an ASCII option, for comparison with an argument.
+NativeString native(std::string_view ascii) {
+    return {ascii.begin(), ascii.end()};
+}
+
+}  // namespace
+
+std::variant<CommandLine, UsageError> parseArguments(const std::vector<NativeString>& arguments) {
+    CommandLine line;
+    std::optional<std::filesystem::path> folder;
+    bool optionsEnded = false;
+    for (const NativeString& argument : arguments) {
+        const bool isOption = !optionsEnded && argument.size() > 1 && argument.front() == '-';
+        if (!isOption) {
+            if (folder) {
+                return UsageError{fillIn(texts::extraFolder, {displayName(argument)})};
+            }
+            folder = std::filesystem::path(argument);
+        } else if (argument == native("--")) {
+            optionsEnded = true;
+        } else if (argument == native("--dry-run")) {
+            line.dryRun = true;
+        } else if (argument == native("--diff")) {
+            line.diff = true;
+        } else if (argument == native("--help") || argument == native("-h")) {
+            line.help = true;
+        } else if (argument == native("--version")) {
+            line.version = true;
+        } else {
+            return UsageError{fillIn(texts::unknownOption, {displayName(argument)})};
+        }
+    }
+    if (!folder && !line.help && !line.version) {
+        return UsageError{std::wstring(texts::missingFolder)};
+    }
+    if (folder) {
+        line.folder = std::move(*folder);
+    }
+    return line;
+}
+
+#ifdef _WIN32
+
+namespace {
+
+struct LocalFreeDeleter {
+    void operator()(wchar_t** arguments) const { LocalFree(arguments); }
+};
+
+}  // namespace
+
+std::vector<NativeString> programArguments(int /*argc*/, char** /*argv*/) {
+    int count = 0;
+    const std::unique_ptr<wchar_t*, LocalFreeDeleter> arguments(
+        CommandLineToArgvW(GetCommandLineW(), &count));
+    std::vector<NativeString> result;
+    for (int i = 1; arguments && i < count; ++i) {
+        result.emplace_back(arguments.get()[i]);
+    }
+    return result;
+}
+
+#else
+
+std::vector<NativeString> programArguments(int argc, char** argv) {
+    std::vector<NativeString> result;
+    for (int i = 1; i < argc; ++i) {
+        result.emplace_back(argv[i]);
+    }
+    return result;
+}
+
+#endif
+
+}  // namespace kq::cli

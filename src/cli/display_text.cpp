@@ -1,0 +1,197 @@
+#include "display_text.hpp"
+
+#include <array>
+#include <optional>
+
+#include "conversion/cp936.hpp"
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <iconv.h>
+#endif
+
+namespace kq::cli {
+
+namespace {
+
+constexpr bool isControl(char32_t c) {
+    return c < 0x20 || (c >= 0x7F && c < 0xA0);
+}
+
+void appendEscapes(std::wstring& out, std::string_view bytes) {
+    for (const char byte : bytes) {
+        out += byteEscape(static_cast<unsigned char>(byte));
+    }
+}
+
+}  // namespace
+
+#ifdef _WIN32
+
+struct Cp936Display::Decoder {
+    // One character of code page 936 (one or two bytes) as UTF-16, or nothing when the bytes do
+    // not form a character of the code page.
+    std::optional<std::wstring> decode(std::string_view bytes) const {
+        std::array<wchar_t, 4> buffer{};
+        const int count = MultiByteToWideChar(936, MB_ERR_INVALID_CHARS, bytes.data(),
+                                              static_cast<int>(bytes.size()), buffer.data(),
+                                              static_cast<int>(buffer.size()));
+        if (count <= 0) {
+            return std::nullopt;
+        }
+        return std::wstring(buffer.data(), static_cast<std::size_t>(count));
+    }
+};
+
+#else
+
+struct Cp936Display::Decoder {
+    Decoder() : descriptor(iconv_open("WCHAR_T", "CP936")) {}
+    ~Decoder() {
+        if (usable()) {
+            iconv_close(descriptor);
+        }
+    }
+    Decoder(const Decoder&) = delete;
+    Decoder& operator=(const Decoder&) = delete;
+    Decoder(Decoder&&) = delete;
+    Decoder& operator=(Decoder&&) = delete;
+
+    bool usable() const { return descriptor != invalid(); }
+
+    // One character of code page 936 (one or two bytes) as UTF-32, or nothing when the bytes do
+    // not form a character of the code page (or the system has no conversion for it).
+    std::optional<std::wstring> decode(std::string_view bytes) const {
+        if (!usable() || bytes.size() > 2) {
+            return std::nullopt;
+        }
+        std::array<char, 2> input{};
+        bytes.copy(input.data(), bytes.size());
+        std::array<wchar_t, 4> output{};
+        char* in = input.data();
+        std::size_t inLeft = bytes.size();
+        char* out = reinterpret_cast<char*>(output.data());  // iconv writes raw bytes
+        std::size_t outLeft = sizeof(output);
+        iconv(descriptor, nullptr, nullptr, nullptr, nullptr);  // back to the initial state
+        if (iconv(descriptor, &in, &inLeft, &out, &outLeft) == static_cast<std::size_t>(-1) ||
+            inLeft != 0) {
+            return std::nullopt;
+        }
+        const std::size_t produced = (sizeof(output) - outLeft) / sizeof(wchar_t);
+        return std::wstring(output.data(), produced);
+    }
+
+    // iconv_open's failure value, (iconv_t)-1.
+    static iconv_t invalid() {
+        return reinterpret_cast<iconv_t>(-1);  // NOLINT(performance-no-int-to-ptr)
+    }
+
+    iconv_t descriptor;
+};
+
+#endif
+
+Cp936Display::Cp936Display() : decoder_(std::make_unique<Decoder>()) {}
+Cp936Display::~Cp936Display() = default;
+
+std::wstring Cp936Display::line(std::string_view bytes) {
+    std::wstring out;
+    out.reserve(bytes.size());
+    std::size_t pos = 0;
+    while (pos < bytes.size()) {
+        const std::size_t length = cp936::charLengthAt(bytes, pos);
+        const std::string_view character = bytes.substr(pos, length);
+        pos += length;
+        const auto first = static_cast<unsigned char>(character.front());
+        if (length == 1 && first < 0x80) {
+            if (first == '\t' || !isControl(first)) {
+                out += static_cast<wchar_t>(first);
+            } else {
+                out += byteEscape(first);
+            }
+            continue;
+        }
+        const std::optional<std::wstring> decoded = decoder_->decode(character);
+        if (decoded && !decoded->empty() && !isControl(static_cast<char32_t>(decoded->front()))) {
+            out += *decoded;
+        } else {
+            appendEscapes(out, character);
+        }
+    }
+    return out;
+}
+
+std::wstring byteEscape(unsigned char byte) {
+    static constexpr std::wstring_view digits = L"0123456789ABCDEF";
+    return {L'\\', L'x', digits[byte >> 4], digits[byte & 0x0F]};
+}
+
+#ifdef _WIN32
+
+std::wstring displayName(const std::filesystem::path& name) {
+    return name.native();
+}
+
+#else
+
+namespace {
+
+// What the first byte of a UTF-8 sequence says: its length (0: it starts none), the bits it
+// contributes, and the smallest code point that needs this length.
+struct Utf8Lead {
+    std::size_t length;
+    char32_t initialBits;
+    char32_t minimum;
+};
+
+constexpr Utf8Lead utf8Lead(unsigned char lead) {
+    if (lead < 0x80) {
+        return {1, lead, 0};
+    }
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        return {2, lead & 0x1FU, 0x80};
+    }
+    if (lead >= 0xE0 && lead <= 0xEF) {
+        return {3, lead & 0x0FU, 0x800};
+    }
+    if (lead >= 0xF0 && lead <= 0xF4) {
+        return {4, lead & 0x07U, 0x10000};
+    }
+    return {0, 0, 0};  // a continuation byte, or a byte that never starts a sequence
+}
+
+}  // namespace
+
+std::wstring displayName(const std::filesystem::path& name) {
+    const std::string& bytes = name.native();
+    std::wstring out;
+    out.reserve(bytes.size());
+    std::size_t i = 0;
+    while (i < bytes.size()) {
+        const auto lead = static_cast<unsigned char>(bytes[i]);
+        const Utf8Lead sequence = utf8Lead(lead);
+        const std::size_t length = sequence.length;
+        char32_t c = sequence.initialBits;
+        bool valid = length != 0 && i + length <= bytes.size();
+        for (std::size_t k = 1; valid && k < length; ++k) {
+            const auto next = static_cast<unsigned char>(bytes[i + k]);
+            valid = (next & 0xC0U) == 0x80U;
+            c = (c << 6) | (next & 0x3FU);
+        }
+        valid = valid && c >= sequence.minimum && c <= 0x10FFFF && !(c >= 0xD800 && c <= 0xDFFF) &&
+                !isControl(c);
+        if (valid) {
+            out += static_cast<wchar_t>(c);
+            i += length;
+        } else {
+            out += byteEscape(lead);
+            ++i;
+        }
+    }
+    return out;
+}
+
+#endif
+
+}  // namespace kq::cli

@@ -1,0 +1,59 @@
+#include "report.hpp"
+
+#include <array>
+#include <cstddef>
+
+#include "cli_texts.hpp"
+#include "conversion/failure_text.hpp"
+#include "display_text.hpp"
+#include "fill_in.hpp"
+
+namespace kq::cli {
+
+std::wstring scriptLine(const ScriptReport& report, bool dryRun) {
+    const std::wstring name = displayName(report.name);
+    // A problem names the script and says why, in the wizard's words.
+    const std::wstring problem =
+        report.failure ? describeFailure(*report.failure, texts::failureWords) : name;
+    switch (report.outcome) {
+        case ScriptOutcome::converted:
+            return fillIn(dryRun ? texts::wouldConvert : texts::converted, {name});
+        case ScriptOutcome::leftAlone:
+            return fillIn(dryRun ? texts::wouldLeaveAlone : texts::leftAlone, {name});
+        case ScriptOutcome::notConverted:
+            return fillIn(dryRun ? texts::wouldNotConvert : texts::notConverted, {problem});
+        case ScriptOutcome::needsCheck:
+            return fillIn(dryRun ? texts::wouldNeedCheck : texts::needsCheck, {problem});
+    }
+    return fillIn(dryRun ? texts::wouldNotConvert : texts::notConverted, {problem});
+}
+
+std::wstring summaryLine(const std::vector<ScriptReport>& reports, bool dryRun) {
+    // Counts by outcome, in the order converted, left alone, not converted, needs check.
+    std::array<std::size_t, 4> counts{};
+    for (const ScriptReport& report : reports) {
+        switch (report.outcome) {
+            case ScriptOutcome::converted:
+                ++counts[0];
+                break;
+            case ScriptOutcome::leftAlone:
+                ++counts[1];
+                break;
+            case ScriptOutcome::notConverted:
+                ++counts[2];
+                break;
+            case ScriptOutcome::needsCheck:
+                ++counts[3];
+                break;
+        }
+    }
+    return fillIn(dryRun ? texts::dryRunSummary : texts::summary,
+                  {decimal(reports.size()), decimal(counts[0]), decimal(counts[1]),
+                   decimal(counts[2]), decimal(counts[3])});
+}
+
+ExitStatus exitStatusFor(const std::vector<ScriptReport>& reports) {
+    return problemsOf(reports).empty() ? ExitStatus::allDone : ExitStatus::someNotDone;
+}
+
+}  // namespace kq::cli

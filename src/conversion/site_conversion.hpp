@@ -1,0 +1,51 @@
+#pragma once
+// The conversion of a site: the listed scripts of one folder, in list order. Every script that
+// belongs to the forum package gets the library switch, the four upload scripts their upload
+// rewrite, and each is written back once, whole. Folder and names in, a report per script out.
+
+#include <cstddef>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+#include "script_failure.hpp"
+
+namespace kq {
+
+enum class ScriptOutcome {
+    converted,     // written once with the library switch (and the upload rewrite, for the four)
+    leftAlone,     // no package marker: only read
+    notConverted,  // a failure: the script keeps its old content
+    needsCheck,    // converted, but the upload read loop was not found: check it by hand
+};
+
+struct ScriptReport {
+    std::filesystem::path name;
+    ScriptOutcome outcome;
+    std::optional<ScriptFailure> failure;  // set for notConverted and needsCheck
+};
+
+struct SiteOptions {
+    bool dryRun = false;  // write nothing; report what a real run would do
+    // Called with the script's index in the list each time a script has been written (in a dry
+    // run: each time one would be), before the next script is read.
+    std::function<void(std::size_t index)> onScriptWritten;
+    // Called for every script that changes, with its bytes before and after.
+    std::function<void(const std::filesystem::path& name, std::string_view before,
+                       std::string_view after)>
+        onChange;
+};
+
+// Converts the scripts `names` of `folder`, in order, and reports on each, in the same order.
+// A failing script keeps its old content and the others are still converted. What a run killed
+// in the middle of a write left behind is removed first.
+std::vector<ScriptReport> convertSite(const std::filesystem::path& folder,
+                                      const std::vector<std::filesystem::path>& names,
+                                      const SiteOptions& options = {});
+
+// The scripts the user must hear about: not converted, or to be checked by hand.
+std::vector<ScriptReport> problemsOf(const std::vector<ScriptReport>& reports);
+
+}  // namespace kq

@@ -1,0 +1,110 @@
+#pragma once
+// Every text the wizard shows, exactly as the user sees it: the window's controls, the message
+// boxes and the reasons given for a script that was not converted. The host's domain name comes
+// from the build (CMake cache variable KQ_HOST_NAME, handed in as a wide string literal).
+
+#include <array>
+#include <string_view>
+
+#include "conversion/failure_text.hpp"
+
+#ifndef KQ_HOST_NAME
+#error "KQ_HOST_NAME must be defined by the build as a wide string literal"
+#endif
+
+// Literal pieces that longer texts are joined from at compile time.
+// NOLINTBEGIN(cppcoreguidelines-macro-usage): only macros concatenate literals before compiling.
+#define KQ_WIZARD_APPLICATION_TITLE L"Kq " KQ_HOST_NAME L"代码修改器向导"
+#define KQ_WIZARD_CODE_MAKER L"kqwizard 开发组"
+#define KQ_WIZARD_INTERFACE_MAKER L"kqwizard 界面组"
+// NOLINTEND(cppcoreguidelines-macro-usage)
+
+namespace kq::wizard::texts {
+
+inline constexpr std::wstring_view hostName = KQ_HOST_NAME;
+
+// The caption of every message box and the start of the window title.
+inline constexpr std::wstring_view applicationTitle = KQ_WIZARD_APPLICATION_TITLE;
+inline constexpr std::wstring_view codeMaker = KQ_WIZARD_CODE_MAKER;
+inline constexpr std::wstring_view interfaceMaker = KQ_WIZARD_INTERFACE_MAKER;
+inline constexpr std::wstring_view windowTitle = KQ_WIZARD_APPLICATION_TITLE
+    L" 源代码：" KQ_WIZARD_CODE_MAKER L"  界面修改：" KQ_WIZARD_INTERFACE_MAKER;
+
+// The two font faces of the layout, and the names different systems install them by, in order
+// of preference.
+inline constexpr std::wstring_view songFace = L"宋体";
+inline constexpr std::wstring_view kaiFace = L"楷体_GB2312";
+inline constexpr std::array<std::wstring_view, 3> songFaceNames{songFace, L"SimSun", L"NSimSun"};
+inline constexpr std::array<std::wstring_view, 3> kaiFaceNames{kaiFace, L"楷体", L"KaiTi"};
+
+// Welcome page.
+inline constexpr std::wstring_view label1 = L"欢迎使用 KQ-" KQ_HOST_NAME L"代码修改器向导";
+inline constexpr std::wstring_view label2 =
+    L"本向导将带您修改KQ7100的CGI文件，以便达到可以在" KQ_HOST_NAME L"的服务器上使用！";
+inline constexpr std::wstring_view label3 =
+    L"点击“下一步”继续，点击“上一步”返回上一步，点击“取消”推出。";
+// The scripts are rewritten in place and the wizard keeps no backup: say so before anything runs.
+inline constexpr std::wstring_view label4 =
+    L"注意：CGI 文件将被直接改写。请先停止网站服务器，备份网站文件夹，并在副本上操作。";
+
+// Folder page.
+inline constexpr std::wstring_view getfile = L"选择路径(&S)";
+inline constexpr std::wstring_view folderHeading = L"选择路径";
+inline constexpr std::wstring_view folderSubheading = L"请选择CGI文件所在路径";
+inline constexpr std::wstring_view chooserTitle = L"请选择网站的文件夹！";
+
+// Work page.
+inline constexpr std::wstring_view label6 = L"正在工作中……";
+inline constexpr std::wstring_view workHeading = L"工作状态";
+inline constexpr std::wstring_view workSubheading = L"正在工作中……";
+
+// Heading strip placeholders, replaced before the strip is first shown.
+inline constexpr std::wstring_view info1 = L"信息1";
+inline constexpr std::wstring_view info2 = L"信息2";
+
+// Finish page.
+inline constexpr std::wstring_view label7 = L"完成";
+inline constexpr std::wstring_view label8 =
+    L"本程序已经完成了所有工作，您可以在" KQ_HOST_NAME L"服务器上使用 KQ7100 II了！！！";
+// Label8 after a run in which some scripts failed: never claim that all work was done.
+inline constexpr std::wstring_view label8WithProblems =
+    L"刚才列出的CGI文件没有修改成功或需要手工检查，请先处理这些文件，再"
+    L"在" KQ_HOST_NAME L"服务器上使用 KQ7100 II。";
+inline constexpr std::wstring_view label9 = L"请点击“完成”退出";
+
+// Buttons.
+inline constexpr std::wstring_view prev = L"< 上一步(&P)";
+inline constexpr std::wstring_view next1 = L"下一步(&N) >";
+inline constexpr std::wstring_view cancel = L"取消(&C)";
+inline constexpr std::wstring_view finishCaption = L"完成(&F)";
+
+// The checks before the conversion: no folder chosen, no script in the folder.
+inline constexpr std::wstring_view noFolderMessage = L"请选择目录！";
+inline constexpr std::wstring_view noScriptMessage = L"目录选择错误，没有CGI 文件!";
+// List1's only line once the conversion is done.
+inline constexpr std::wstring_view completionLine = L"全部完成：100%";
+
+// The message box after a run with failures: this line, then one line per script.
+inline constexpr std::wstring_view problemsIntro = L"以下 CGI 文件没有修改成功或需要手工检查：";
+// Why a script was not converted or needs a check, in the same words as kqconvert's.
+inline constexpr FailureWords failureWords{
+    .cannotRead = L"无法读取该文件，未作修改",
+    .cannotWrite = L"无法写回该文件，原内容保持不变",
+    .readOnly = L"文件为只读，未作修改",
+    .noRequireBlock = L"含有 KQCGI，但找不到 require 语句，未作修改",
+    .readLoopNotFound = L"找不到上传读取循环“while ($buffer=$query->readUploadFile”，请手工检查",
+    .afterName = L"：",
+    .systemOpening = L"（",
+    .systemClosing = L"）",
+};
+
+// What the program does not foresee: the window cannot be made (the system's error code
+// follows), or a handler meets an unexpected error (its description follows). Both end it.
+inline constexpr std::wstring_view windowNotCreated = L"无法创建向导窗口，系统错误代码 ";
+inline constexpr std::wstring_view internalFailure = L"内部错误，程序将退出：";
+
+}  // namespace kq::wizard::texts
+
+#undef KQ_WIZARD_APPLICATION_TITLE
+#undef KQ_WIZARD_CODE_MAKER
+#undef KQ_WIZARD_INTERFACE_MAKER

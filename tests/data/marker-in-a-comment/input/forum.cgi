@@ -1,0 +1,4 @@
+#!/usr/bin/perl
+# uses kqcgi elsewhere
+require "setup.pl";
+$x = 1;

@@ -1,0 +1,51 @@
+#pragma once
+// kqconvert, the program under test, run as a child process (KQCONVERT_PATH, set by the build),
+// with what it printed split into lines.
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "process_runner.hpp"
+
+namespace kqtest {
+
+// A path of the build host as this program sees it: under Wine, through the drive Z:.
+inline std::filesystem::path hostPath(std::string path) {
+#ifdef _WIN32
+    if (!path.empty() && path.front() == '/') {
+        path = "Z:" + path;
+    }
+#endif
+    return {std::u8string(path.begin(), path.end())};
+}
+
+inline std::filesystem::path kqconvertProgram() {
+    return hostPath(KQCONVERT_PATH);
+}
+
+struct ToolRun {
+    int status;
+    std::string out;  // UTF-8, line ends as LF
+    std::string err;
+};
+
+inline ToolRun runKqconvert(const std::vector<std::filesystem::path>& arguments) {
+    const ProcessResult result = runProcess(kqconvertProgram(), arguments);
+    return {result.exitStatus, withoutCarriageReturns(result.out),
+            withoutCarriageReturns(result.err)};
+}
+
+// The lines of a text whose lines end in LF; a last line without its LF counts too.
+inline std::vector<std::string> linesOf(const std::string& text) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const std::size_t end = text.find('\n', start);
+        lines.push_back(text.substr(start, end == std::string::npos ? end : end - start));
+        start = end == std::string::npos ? text.size() : end + 1;
+    }
+    return lines;
+}
+
+}  // namespace kqtest
