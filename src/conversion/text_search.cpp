@@ -167,7 +167,7 @@ void replaceAllIn(std::string& text, const Needle& needle, std::string_view repl
         for (std::size_t start = matches.next(); start != noMatch; start = matches.next()) {
             std::memmove(text.data() + write, text.data() + copied, start - copied);
             write += start - copied;
-            std::memcpy(text.data() + write, replacement.data(), r);
+            replacement.copy(text.data() + write, r);  // an empty view may hold no address at all
             write += r;
             copied = start + m;
         }

@@ -24,8 +24,6 @@ class Form1 {
     void getfileClick();
     void sizeChanged();
 
-    const FormState& state() const { return state_; }
-
   private:
     // Asks for the site folder and lists its scripts: Text1 shows the folder, File1 lists it and
     // List1 holds its ".cgi" files in File1's order. A cancelled choice keeps the folder and

@@ -3,38 +3,19 @@
 #include <utility>
 
 #include "conversion/native_text.hpp"
+#include "form_layout.hpp"
 
 namespace kq::wizard {
 
 FormState::FormState(FormView& view) : view_(view) {
     for (const ControlSpec& row : controls) {
-        at(row.id) = Control{row.visible, row.enabled, std::wstring(row.text)};
+        visible_[indexOf(row.id)] = row.visible;
     }
-}
-
-bool FormState::onScreen(ControlId control) const {
-    for (std::optional<ControlId> current = control; current;
-         current = controlSpec(*current).container) {
-        if (!visible(*current)) {
-            return false;
-        }
-    }
-    return true;
 }
 
 void FormState::setVisible(ControlId control, bool visible) {
-    at(control).visible = visible;
+    visible_[indexOf(control)] = visible;
     view_.setVisible(control, visible);
-}
-
-void FormState::setEnabled(ControlId control, bool enabled) {
-    at(control).enabled = enabled;
-    view_.setEnabled(control, enabled);
-}
-
-void FormState::setText(ControlId control, std::wstring_view text) {
-    at(control).text = text;
-    view_.setText(control, text);
 }
 
 void FormState::listClear() {
@@ -55,18 +36,8 @@ void FormState::fileListSet(const std::filesystem::path& folder,
 }
 
 void FormState::setProgressMaximum(double maximum) {
-    progress_.maximum = maximum;
-    view_.progressRange(ControlId::pg, progress_.minimum, progress_.maximum);
-}
-
-void FormState::setProgressValue(double value) {
-    progress_.value = value;
-    view_.progressValue(ControlId::pg, value);
-}
-
-void FormState::setPointer(MousePointer pointer) {
-    pointer_ = pointer;
-    view_.setPointer(pointer);
+    // The minimum stays as the layout table creates the bar.
+    view_.progressRange(ControlId::pg, pgAtStart.minimum, maximum);
 }
 
 }  // namespace kq::wizard

@@ -1,0 +1,145 @@
+// The engine's search and rewrites against the step-by-step model, on generated texts made of the
+// pieces that trip a matcher in code page 936: lead bytes before ASCII-looking trail bytes ("@",
+// "\", "[", "]", "_", "}", letters), parts and wholes of the searched texts, line ends, NUL.
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <random>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "conversion/library_switch.hpp"
+#include "conversion/text_search.hpp"
+#include "conversion/upload_rewrite.hpp"
+#include "reference_rewrite.hpp"
+
+namespace {
+
+namespace ref = kqtest::reference;
+namespace literal = kq::literals;
+
+// Pieces a generated text is made of; every searched text appears whole, cut and in other case.
+const std::vector<std::string>& pieces() {
+    static const std::vector<std::string> all = [] {
+        std::vector<std::string> p{"\x81",
+                                   "\xFE",
+                                   "\xB0\xA1",
+                                   "@",
+                                   "\\",
+                                   "[",
+                                   "]",
+                                   "_",
+                                   "}",
+                                   "~",
+                                   "\x80",
+                                   "\xFF",
+                                   std::string(1, '\0'),
+                                   "\r\n",
+                                   "\n",
+                                   "\r",
+                                   " ",
+                                   "\"",
+                                   "$",
+                                   ";",
+                                   "k",
+                                   "K",
+                                   "q",
+                                   "CGI",
+                                   "qw"};
+        for (const std::string_view text :
+             {literal::packageMarker, literal::oldUseLine, literal::requireOpener,
+              literal::readLoopHead, literal::postUploadNameLine, literal::postSplitLine,
+              literal::profileUploadNameLine, std::string_view("KQcgi"),
+              std::string_view("rEQUIRE \"")}) {
+            p.emplace_back(text);
+            p.emplace_back(text.substr(0, text.size() / 2));
+            p.emplace_back(text.substr(1));
+        }
+        p.emplace_back(literal::bootstrapBlock);
+        return p;
+    }();
+    return all;
+}
+
+std::string generated(std::mt19937& random, std::size_t count) {
+    std::uniform_int_distribution<std::size_t> pick(0, pieces().size() - 1);
+    std::string text;
+    for (std::size_t i = 0; i < count; ++i) {
+        text += pieces()[pick(random)];
+    }
+    return text;
+}
+
+// Byte offsets of the model's matches: left to right, without overlap.
+std::vector<std::size_t> modelMatches(std::string_view text, std::string_view needle,
+                                      ref::Compare mode) {
+    const ref::CharText chars(text);
+    const ref::CharText wanted(needle);
+    std::vector<std::size_t> found;
+    for (std::size_t pos = ref::findFrom(chars, 1, wanted, mode); pos != 0;
+         pos = ref::findFrom(chars, pos + wanted.length(), wanted, mode)) {
+        found.push_back(chars.byteOffset(pos));
+    }
+    return found;
+}
+
+TEST(Search, FindsAndReplacesWholeCharactersAsTheModelDoes) {
+    std::mt19937 random(936);
+    for (std::size_t round = 0; round < 3000; ++round) {
+        const std::string text = generated(random, 1 + round % 40);
+        // A needle cut from the text itself, or one made of the pieces.
+        std::string needle = generated(random, 1 + round % 3);
+        if (round % 2 == 0) {
+            const std::size_t start = random() % text.size();
+            needle = text.substr(start, 1 + random() % 12);
+        }
+        for (const auto& [mode, compare] :
+             {std::pair{kq::CaseMode::insensitive, ref::Compare::ignoreCase},
+              std::pair{kq::CaseMode::exact, ref::Compare::exact}}) {
+            const kq::Needle prepared(needle, mode);
+            std::vector<std::size_t> found;
+            kq::Matches matches(text, prepared);
+            for (std::size_t at = matches.next(); at != kq::noMatch; at = matches.next()) {
+                found.push_back(at);
+            }
+            ASSERT_EQ(found, modelMatches(text, needle, compare)) << round;
+            // Replacements shorter and longer than the needle take different paths.
+            for (const std::string_view replacement :
+                 {std::string_view(), std::string_view("<->")}) {
+                std::string replaced = text;
+                kq::replaceAllIn(replaced, prepared, replacement);
+                ASSERT_EQ(replaced, ref::replaceAll(text, needle, replacement, compare).text)
+                    << round;
+            }
+        }
+    }
+}
+
+TEST(Rewrites, FollowTheStepsOnGeneratedScripts) {
+    std::mt19937 random(7100);
+    int converted = 0;
+    for (std::size_t round = 0; round < 1500; ++round) {
+        const std::string script = generated(random, 2 + round % 60);
+        EXPECT_EQ(kq::hasPackageMarker(script), ref::hasMarker(script)) << round;
+
+        std::string text = script;
+        const ref::AfterRename renamed = ref::renameModule(script);
+        const std::optional<std::string> wrapped = ref::wrapRequire(renamed.text);
+        ASSERT_EQ(kq::switchLibrary(text), wrapped.has_value()) << round;
+        ASSERT_EQ(text, wrapped ? *wrapped : renamed.text) << round;
+        converted += wrapped ? 1 : 0;
+
+        for (const bool post : {true, false}) {
+            std::string upload = text;
+            const ref::UploadResult expected =
+                ref::rewriteUpload(text, post ? ref::Upload::post : ref::Upload::profile);
+            EXPECT_EQ(post ? kq::stp61(upload) : kq::Stp62(upload), expected.readLoopFound);
+            ASSERT_EQ(upload, expected.text) << round;
+        }
+    }
+    EXPECT_GT(converted, 150);  // the generated scripts do reach the require wrap
+}
+
+}  // namespace

@@ -1,0 +1,165 @@
+// Reading and writing scripts where it goes wrong: each failure names the script and its kind,
+// carries the system's reason when a system call failed, and leaves the folder exactly as it
+// was (no temporary file, the script's bytes and time kept).
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+
+#include "conversion/script_file.hpp"
+#include "scratch_folder.hpp"
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+namespace kq {
+namespace {
+
+using kqtest::ScratchFolder;
+namespace fs = std::filesystem;
+
+enum class Operation { read, write };
+
+struct FailureCase {
+    const char* name;
+    Operation operation;
+    FailureKind kind;
+    std::function<void(const fs::path& folder)> arrange;  // makes the folder hold "x.cgi" as needed
+};
+
+void putScript(const fs::path& folder) {
+    kqtest::writeBytes(folder / "x.cgi", "use KQCGI;\r\n");
+}
+
+const FailureCase failureCases[] = {
+    {"ReadMissing", Operation::read, FailureKind::cannotRead, [](const fs::path&) {}},
+    {"ReadFolder", Operation::read, FailureKind::cannotRead,
+     [](const fs::path& folder) { fs::create_directory(folder / "x.cgi"); }},
+    {"WriteMissingIsNotCreated", Operation::write, FailureKind::cannotWrite,
+     [](const fs::path&) {}},
+    {"WriteFolder", Operation::write, FailureKind::cannotWrite,
+     [](const fs::path& folder) { fs::create_directory(folder / "x.cgi"); }},
+    {"WriteReadOnly", Operation::write, FailureKind::readOnly,
+     [](const fs::path& folder) {
+         putScript(folder);
+         kqtest::makeReadOnly(folder / "x.cgi");
+     }},
+};
+
+class ScriptFileFailure : public testing::TestWithParam<FailureCase> {};
+
+TEST_P(ScriptFileFailure, NamesTheScriptAndChangesNothing) {
+    const FailureCase& c = GetParam();
+    ScratchFolder scratch;
+    c.arrange(scratch.path());
+    kqtest::ageFiles(scratch.path());
+    const auto before = kqtest::snapshot(scratch.path());
+    std::vector<Status> outcomes;
+    if (c.operation == Operation::read) {
+        auto read = readScript(scratch.path(), "x.cgi");
+        ASSERT_FALSE(read.ok());
+        outcomes.emplace_back(read.failure());
+    } else {
+        outcomes.push_back(checkWritable(scratch.path(), "x.cgi"));  // what a dry run says
+        outcomes.push_back(writeScript(scratch.path(), "x.cgi", "new text"));
+    }
+    for (const Status& outcome : outcomes) {
+        ASSERT_FALSE(outcome.ok());
+        EXPECT_EQ(outcome.failure().script, "x.cgi");
+        EXPECT_EQ(outcome.failure().kind, c.kind);
+        EXPECT_TRUE(outcome.failure().error) << "no system reason";
+    }
+    EXPECT_EQ(kqtest::snapshot(scratch.path()), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, ScriptFileFailure, testing::ValuesIn(failureCases),
+                         [](const auto& param) { return std::string(param.param.name); });
+
+TEST(ScriptFile, AFolderEndingInASeparatorNamesTheSameFile) {
+    ScratchFolder scratch;
+    putScript(scratch.path());
+    fs::path folder = scratch.path();
+    folder += fs::path::preferred_separator;
+    EXPECT_EQ(scriptPath(folder, "x.cgi").native(),
+              (scratch.path().native() + fs::path::preferred_separator) +
+                  fs::path::preferred_separator + fs::path("x.cgi").native());
+    ASSERT_TRUE(writeScript(folder, "x.cgi", "new").ok());
+    auto read = readScript(folder, "x.cgi");
+    ASSERT_TRUE(read.ok());
+    EXPECT_EQ(read.value().text, "new");
+    EXPECT_EQ(kqtest::snapshot(scratch.path()).size(), 1U) << "a temporary file was left";
+}
+
+TEST(ScriptFile, OnlyTheTemporaryFilesOfAKilledRunAreRemoved) {
+    ScratchFolder scratch;
+    const std::string prefix(temporaryPrefix);
+    for (const std::string& name : {prefix + "0123456789abcdef", prefix + "fedcba9876543210"}) {
+        kqtest::writeBytes(scratch / name, "left over");
+    }
+    // Near misses: too short, too long, upper-case digits, another prefix, a folder.
+    for (const std::string& name :
+         {prefix + "0123456789abcde", prefix + "0123456789abcdef0", prefix + "0123456789ABCDEF",
+          std::string("kqwizard-tmp-0123456789abcdef")}) {
+        kqtest::writeBytes(scratch / name, "the user's");
+    }
+    fs::create_directory(scratch / (prefix + "aaaaaaaaaaaaaaaa"));
+    const std::size_t kept = kqtest::snapshot(scratch.path()).size() - 2;
+    EXPECT_EQ(removeLeftoverTemporaries(scratch.path()), 2U);
+    EXPECT_EQ(kqtest::snapshot(scratch.path()).size(), kept);
+}
+
+#ifdef _WIN32
+
+TEST(ScriptFile, AScriptHeldOpenByAnotherProgramKeepsItsBytes) {
+    ScratchFolder scratch;
+    putScript(scratch.path());
+    const auto before = kqtest::snapshot(scratch.path());
+    // Another program's handle that lets others read and write, but not rename over or delete.
+    const HANDLE other =
+        CreateFileW((scratch / "x.cgi").c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(other, INVALID_HANDLE_VALUE);
+    const Status written = writeScript(scratch.path(), "x.cgi", "new");
+    CloseHandle(other);
+    ASSERT_FALSE(written.ok());
+    EXPECT_EQ(written.failure().kind, FailureKind::cannotWrite);
+    // A sharing violation or access denied, depending on the system's version.
+    const int reason = written.failure().error.value();
+    EXPECT_TRUE(reason == ERROR_SHARING_VIOLATION || reason == ERROR_ACCESS_DENIED) << reason;
+    EXPECT_EQ(kqtest::snapshot(scratch.path()), before);
+}
+
+TEST(ScriptFile, TheReadChannelLetsNobodyWriteUntilItIsClosed) {
+    ScratchFolder scratch;
+    putScript(scratch.path());
+    const auto openForWriting = [&] {
+        const HANDLE writer = CreateFileW((scratch / "x.cgi").c_str(), GENERIC_WRITE,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                          nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        const bool opened = writer != INVALID_HANDLE_VALUE;
+        CloseHandle(writer);
+        return opened;
+    };
+    auto read = readScript(scratch.path(), "x.cgi");
+    ASSERT_TRUE(read.ok());
+    EXPECT_FALSE(openForWriting());
+    read.value().close();
+    EXPECT_TRUE(openForWriting());
+}
+
+TEST(ScriptFile, HiddenAndArchiveAttributesAreKept) {
+    ScratchFolder scratch;
+    putScript(scratch.path());
+    const fs::path file = scratch / "x.cgi";
+    SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE);
+    ASSERT_TRUE(writeScript(scratch.path(), "x.cgi", "new").ok());
+    EXPECT_EQ(GetFileAttributesW(file.c_str()) & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE),
+              static_cast<DWORD>(FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE));
+}
+
+#endif  // _WIN32
+
+}  // namespace
+}  // namespace kq

@@ -1,0 +1,267 @@
+// Form1 without its window: a view that keeps what the window would show, and a platform whose
+// folder chooser answers from a script. Pages, the folder choice, the checks before the
+// conversion with their re-ask loop, and what the conversion leaves on the window.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "scratch_folder.hpp"
+#include "wizard/form1.hpp"
+#include "wizard/form_layout.hpp"
+#include "wizard/wizard_texts.hpp"
+
+namespace kq::wizard {
+namespace {
+
+using enum ControlId;
+using kqtest::ScratchFolder;
+using kqtest::writeBytes;
+using testing::ElementsAre;
+
+// What the window shows, kept from every change the form passes on.
+struct ShownWindow final : FormView {
+    struct Control {
+        bool visible;
+        bool enabled;
+        std::wstring text;
+    };
+    std::map<ControlId, Control> controls;
+    std::vector<std::wstring> list;
+    std::vector<std::wstring> files;
+    std::wstring fileFolder;
+    double maximum = pgAtStart.maximum;
+    std::vector<double> values;  // every value the bar was set to, in order
+    std::vector<MousePointer> pointers;
+
+    ShownWindow() {
+        for (const ControlSpec& row : kq::wizard::controls) {
+            controls[row.id] = {row.visible, row.enabled, std::wstring(row.text)};
+        }
+    }
+    void setVisible(ControlId c, bool v) override { controls[c].visible = v; }
+    void setEnabled(ControlId c, bool e) override { controls[c].enabled = e; }
+    void setText(ControlId c, std::wstring_view t) override { controls[c].text = t; }
+    void listClear(ControlId /*list*/) override { list.clear(); }
+    void listAppend(ControlId /*list*/, std::wstring_view line) override {
+        list.emplace_back(line);
+    }
+    void fileListSet(ControlId /*fileList*/, const std::filesystem::path& folder,
+                     const std::vector<std::filesystem::path>& entries) override {
+        fileFolder = folder.wstring();
+        files.clear();
+        for (const auto& entry : entries) {
+            files.push_back(entry.wstring());
+        }
+    }
+    void progressRange(ControlId /*bar*/, double minimum, double max) override {
+        EXPECT_EQ(minimum, pgAtStart.minimum);
+        maximum = max;
+    }
+    void progressValue(ControlId /*bar*/, double value) override { values.push_back(value); }
+    void setPointer(MousePointer pointer) override { pointers.push_back(pointer); }
+};
+
+// The chooser gives the folders queued in `answers`, then cancels; every message box is kept
+// with the page that was shown under it.
+struct ScriptedPlatform final : WizardPlatform {
+    std::deque<std::optional<std::filesystem::path>> answers;
+    std::vector<std::wstring> titles;
+    std::vector<std::wstring> messages;
+    bool ended = false;
+    const ShownWindow* shown = nullptr;
+    std::vector<bool> workPageUnderMessage;
+
+    std::optional<std::filesystem::path> browseForFolder(std::wstring_view title) override {
+        titles.emplace_back(title);
+        if (answers.empty()) {
+            return std::nullopt;
+        }
+        auto answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+    void showErrorMessage(std::wstring_view text, std::wstring_view caption) override {
+        EXPECT_EQ(caption, texts::applicationTitle);
+        messages.emplace_back(text);
+        workPageUnderMessage.push_back(shown->controls.at(Frame3).visible &&
+                                       !shown->controls.at(cancel).enabled);
+    }
+    void endProgram() override { ended = true; }
+};
+
+enum class Page { welcome, folder, work, finish };
+
+// The frames, banner, buttons and headings of each page.
+void expectPage(const ShownWindow& w, Page page) {
+    const auto& c = w.controls;
+    EXPECT_EQ(c.at(Welcome).visible, page == Page::welcome);
+    EXPECT_EQ(c.at(Frame2).visible, page == Page::folder);
+    EXPECT_EQ(c.at(Frame3).visible, page == Page::work);
+    EXPECT_EQ(c.at(fish).visible, page == Page::finish);
+    const bool inner = page == Page::folder || page == Page::work;
+    EXPECT_EQ(c.at(Picture1).visible, inner);
+    EXPECT_EQ(c.at(Picture2).visible, !inner);
+    EXPECT_TRUE(c.at(Frame1).visible);
+    EXPECT_EQ(c.at(prev).enabled, page == Page::folder);
+    EXPECT_EQ(c.at(next1).enabled, page == Page::welcome || page == Page::folder);
+    EXPECT_EQ(c.at(cancel).enabled, page != Page::work);
+    EXPECT_EQ(c.at(cancel).text, page == Page::finish ? texts::finishCaption : texts::cancel);
+    if (page == Page::folder) {
+        EXPECT_EQ(c.at(info1).text, texts::folderHeading);
+        EXPECT_EQ(c.at(info2).text, texts::folderSubheading);
+    } else if (page == Page::work) {
+        EXPECT_EQ(c.at(info1).text, texts::workHeading);
+        EXPECT_EQ(c.at(info2).text, texts::workSubheading);
+    }
+}
+
+struct Wizard {
+    ShownWindow window;
+    ScriptedPlatform platform;
+    Form1 form{platform, window};
+    Wizard() { platform.shown = &window; }
+};
+
+// A site of three scripts and a file that is not one: "a.cgi" converts, "b.cgi" carries the
+// marker without a require statement, "c.cgi" does not carry it.
+std::filesystem::path makeSite(const ScratchFolder& scratch) {
+    const auto site = scratch.folder("site");
+    writeBytes(site / "a.cgi", "use KQCGI;\r\nrequire \"x.pl\";\r\n$a = 1;\r\n");
+    writeBytes(site / "b.cgi", "use KQCGI;\r\n$b = 1;\r\n");
+    writeBytes(site / "c.cgi", "print 1;\r\n");
+    writeBytes(site / "readme.txt", "");
+    return site;
+}
+
+TEST(Form1, WalksThePagesAndChoosesTheFolder) {
+    Wizard w;
+    expectPage(w.window, Page::welcome);
+    w.form.prevClick();  // disabled on the welcome page: a stray click changes nothing
+    expectPage(w.window, Page::welcome);
+
+    ScratchFolder scratch;
+    const auto site = makeSite(scratch);
+    w.form.next1Click();
+    expectPage(w.window, Page::folder);
+    w.platform.answers = {site};
+    w.form.getfileClick();
+    EXPECT_THAT(w.platform.titles, ElementsAre(std::wstring(texts::chooserTitle)));
+    EXPECT_EQ(w.window.controls.at(Text1).text, site.wstring());
+    EXPECT_EQ(w.window.fileFolder, site.wstring());
+    EXPECT_THAT(w.window.files, ElementsAre(L"a.cgi", L"b.cgi", L"c.cgi", L"readme.txt"));
+    EXPECT_THAT(w.window.list, ElementsAre(L"a.cgi", L"b.cgi", L"c.cgi"));
+
+    // Back and forth keeps the choice; a cancelled choice keeps it and lists it afresh.
+    w.form.prevClick();
+    expectPage(w.window, Page::welcome);
+    w.form.next1Click();
+    expectPage(w.window, Page::folder);
+    writeBytes(site / "d.cgi", "print 2;\r\n");
+    w.form.getfileClick();
+    EXPECT_EQ(w.window.controls.at(Text1).text, site.wstring());
+    EXPECT_THAT(w.window.list, ElementsAre(L"a.cgi", L"b.cgi", L"c.cgi", L"d.cgi"));
+    w.form.sizeChanged();
+    expectPage(w.window, Page::folder);
+    EXPECT_TRUE(w.platform.messages.empty());
+    EXPECT_FALSE(w.platform.ended);
+}
+
+TEST(Form1, ConvertsAndShowsTheFinishPageWithWhatWasNotDone) {
+    Wizard w;
+    ScratchFolder scratch;
+    const auto site = makeSite(scratch);
+    w.form.next1Click();
+    w.platform.answers = {site};
+    w.form.getfileClick();
+    w.form.next1Click();
+
+    EXPECT_EQ(w.window.maximum, 2);                // three scripts: 0 to 2
+    EXPECT_THAT(w.window.values, ElementsAre(0));  // only a.cgi was written
+    EXPECT_THAT(w.window.pointers, ElementsAre(MousePointer::busy, MousePointer::normal));
+    ASSERT_EQ(w.platform.messages.size(), 1U);
+    EXPECT_EQ(w.platform.messages[0], std::wstring(texts::problemsIntro) + L"\nb.cgi" +
+                                          std::wstring(texts::failureWords.afterName) +
+                                          std::wstring(texts::failureWords.noRequireBlock));
+    EXPECT_TRUE(w.platform.workPageUnderMessage[0]);
+    EXPECT_THAT(w.window.list, ElementsAre(std::wstring(texts::completionLine)));
+    EXPECT_EQ(w.window.controls.at(Label8).text, texts::label8WithProblems);
+    expectPage(w.window, Page::finish);
+
+    // Nothing but cancel does anything now; it ends the program.
+    w.form.next1Click();
+    w.form.prevClick();
+    expectPage(w.window, Page::finish);
+    EXPECT_FALSE(w.platform.ended);
+    w.form.cancelClick();
+    EXPECT_TRUE(w.platform.ended);
+}
+
+TEST(Form1, AsksForAFolderUntilOneWithScriptsIsChosen) {
+    Wizard w;
+    ScratchFolder scratch;
+    const auto empty = scratch.folder("empty");
+    const auto site = scratch.folder("site");
+    writeBytes(site / "a.cgi", "print 1;\r\n");
+    w.form.next1Click();
+
+    // No folder: the message, then the chooser; a cancel there ends the pass on the folder page.
+    w.form.next1Click();
+    EXPECT_THAT(w.platform.messages, ElementsAre(std::wstring(texts::noFolderMessage)));
+    EXPECT_EQ(w.platform.titles.size(), 1U);
+    expectPage(w.window, Page::folder);
+    EXPECT_EQ(w.window.controls.at(Text1).text, L"");
+
+    // A folder without scripts, then one with: each failed check is said, then asked again.
+    w.platform.answers = {empty, site};
+    w.platform.messages.clear();
+    w.form.next1Click();
+    EXPECT_THAT(w.platform.messages, ElementsAre(std::wstring(texts::noFolderMessage),
+                                                 std::wstring(texts::noScriptMessage)));
+    EXPECT_THAT(w.platform.workPageUnderMessage, testing::Each(true));
+    EXPECT_EQ(w.window.controls.at(Text1).text, site.wstring());
+    EXPECT_EQ(w.window.maximum, 0);
+    EXPECT_TRUE(w.window.values.empty());  // a.cgi has no marker: the bar does not move
+    EXPECT_EQ(w.window.controls.at(Label8).text, texts::label8);
+    expectPage(w.window, Page::finish);
+}
+
+TEST(Form1, ChoosingAnotherFolderListsOnlyItsScripts) {
+    Wizard w;
+    ScratchFolder scratch;
+    const auto first = scratch.folder("first");
+    const auto second = scratch.folder("second");
+    writeBytes(first / "a.cgi", "");
+    for (const char* name : {"b.cgi", "C.CGI", "c.cgi.bak", ".cgi"}) {
+        writeBytes(second / name, "");
+    }
+    w.form.next1Click();
+    w.platform.answers = {first, second};
+    w.form.getfileClick();
+    w.form.getfileClick();
+    EXPECT_EQ(w.window.controls.at(Text1).text, second.wstring());
+#ifdef _WIN32
+    EXPECT_THAT(w.window.list, ElementsAre(L".cgi", L"b.cgi"));  // only the hidden attribute hides
+#else
+    EXPECT_THAT(w.window.list, ElementsAre(L"b.cgi"));
+#endif
+}
+
+TEST(Form1, CancelEndsTheProgramOnEveryPageWhereItIsLive) {
+    for (const int clicksOfNext : {0, 1}) {
+        Wizard w;
+        for (int i = 0; i < clicksOfNext; ++i) {
+            w.form.next1Click();
+        }
+        w.form.cancelClick();
+        EXPECT_TRUE(w.platform.ended) << "after " << clicksOfNext << " clicks of next";
+    }
+}
+
+}  // namespace
+}  // namespace kq::wizard
