@@ -1,0 +1,4 @@
+#!/usr/bin/perl
+use KQCGI;
+require "setup.pl";
+$x = 1;

@@ -1,0 +1,4 @@
+#!/usr/bin/perl
+use CGI;
+require "setup.pl";
+print "help";

@@ -1,0 +1,3 @@
+# KQCGI
+$require "a.pl";
+$x;

@@ -1,0 +1,2 @@
+$KQCGI::x = 1;
+require "a.pl";

@@ -1,0 +1,3 @@
+use KQCGI;
+do "a.pl";
+$x = 1;

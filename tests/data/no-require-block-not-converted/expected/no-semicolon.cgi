@@ -1,0 +1,3 @@
+use KQCGI;
+require "a.pl"
+$x = 1

@@ -1,0 +1,2 @@
+require "a.pl";
+$KQCGI::x = 1;

@@ -1,0 +1,3 @@
+#!perl
+use KQCGI;
+require "$dir/a.pl";

@@ -1,0 +1,5 @@
+#!perl
+use KQCGI;
+require "a.pl";
+$x = 1;
+require "b.pl";

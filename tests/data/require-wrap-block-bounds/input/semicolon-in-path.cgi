@@ -1,0 +1,4 @@
+#!perl
+use KQCGI;
+require "a;b.pl";
+$x = 1;

@@ -1,0 +1,4 @@
+#!/usr/bin/perl
+use KQCGI;
+REQUIRE "setup.pl";
+$x = 1;

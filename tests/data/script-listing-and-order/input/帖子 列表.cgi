@@ -1,0 +1,3 @@
+use KQCGI;
+require "setup.pl";
+$x = 1;

@@ -1,0 +1,12 @@
+#!/usr/bin/perl
+use KQCGI;
+require "setup.pl";
+$query = new KQCGI;
+sub upload {
+    my $up_filename =$query->uploadInfo($addme);
+    my ($up_name,$up_ext) = split(/\./,$up_filename);
+    open(FILE, ">$dir/$up_name.$up_ext");
+    while ($buffer=$query->readUploadFile($addme)) {
+        print FILE $buffer;
+    }
+}

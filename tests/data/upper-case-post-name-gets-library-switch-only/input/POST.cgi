@@ -1,0 +1,11 @@
+#!/usr/bin/perl
+use KQCGI;
+require "setup.pl";
+$query = new KQCGI;
+sub upload {
+    my $up_filename =$query->uploadInfo($addme);
+    my ($up_name,$up_ext) = split(/\./,$up_filename);
+    while ($buffer=$query->readUploadFile($addme)) {
+        print FILE $buffer;
+    }
+}

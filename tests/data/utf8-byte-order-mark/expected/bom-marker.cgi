@@ -1,0 +1,2 @@
+﻿KQCGI
+print 1;

@@ -1,0 +1,4 @@
+﻿KQCGI::init();
+use KQCGI;
+require "a.pl";
+$q = 1;

@@ -1,0 +1,3 @@
+﻿require "a.pl";
+require "b.pl";
+$q = new KQCGI;

@@ -1,0 +1,4 @@
+﻿#!/usr/bin/perl
+use KQCGI;
+require "a.pl";
+$q = 1;
