@@ -1,7 +1,7 @@
 // Runs kqconvert as a process over every golden site in tests/data/<case>/ and compares what it
 // printed and left on disk with what the case expects:
 //
-//   input/           the site before the run (absent: an empty folder, which git cannot keep)
+//   input/           the site before the run
 //   expected/        the site after a real run (absent: the same as input/)
 //   output           the standard output of a real run (UTF-8, LF line ends)
 //   errors           its standard error (absent: nothing)
@@ -58,12 +58,9 @@ FolderSnapshot tree(const fs::path& folder) {
     return files;
 }
 
-// The same without the times: what a site must hold (nothing, where there is no folder).
+// The same without the times: what a site must hold.
 std::map<fs::path, std::string> contents(const fs::path& folder) {
     std::map<fs::path, std::string> files;
-    if (!fs::exists(folder)) {
-        return files;
-    }
     for (const auto& [name, state] : tree(folder)) {
         files[name] = state.bytes;
     }
@@ -84,11 +81,7 @@ TEST_P(GoldenSite, ConvertsAsExpected) {
     }
     ScratchFolder scratch;
     const fs::path site = scratch / "site";
-    if (fs::exists(golden / "input")) {
-        fs::copy(golden / "input", site, fs::copy_options::recursive);
-    } else {
-        fs::create_directory(site);
-    }
+    fs::copy(golden / "input", site, fs::copy_options::recursive);
     ageFiles(site);
     const FolderSnapshot before = tree(site);
 
