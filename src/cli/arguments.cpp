@@ -16,35 +16,26 @@
 
 namespace kq::cli {
 
-namespace {
-
-// The native spelling of an ASCII option, for comparison with an argument.
-NativeString native(std::string_view ascii) {
-    return {ascii.begin(), ascii.end()};
-}
-
-}  // namespace
-
-std::variant<CommandLine, UsageError> parseArguments(const std::vector<NativeString>& arguments) {
+std::variant<CommandLine, UsageError> parseArguments(const std::vector<NativePath>& arguments) {
     CommandLine line;
-    std::optional<std::filesystem::path> folder;
+    std::optional<NativePath> folder;
     bool optionsEnded = false;
-    for (const NativeString& argument : arguments) {
+    for (const NativePath& argument : arguments) {
         const bool isOption = !optionsEnded && argument.size() > 1 && argument.front() == '-';
         if (!isOption) {
             if (folder) {
                 return UsageError{fillIn(texts::extraFolder, {displayName(argument)})};
             }
-            folder = std::filesystem::path(argument);
-        } else if (argument == native("--")) {
+            folder = argument;
+        } else if (argument == nativeFromAscii("--")) {
             optionsEnded = true;
-        } else if (argument == native("--dry-run")) {
+        } else if (argument == nativeFromAscii("--dry-run")) {
             line.dryRun = true;
-        } else if (argument == native("--diff")) {
+        } else if (argument == nativeFromAscii("--diff")) {
             line.diff = true;
-        } else if (argument == native("--help") || argument == native("-h")) {
+        } else if (argument == nativeFromAscii("--help") || argument == nativeFromAscii("-h")) {
             line.help = true;
-        } else if (argument == native("--version")) {
+        } else if (argument == nativeFromAscii("--version")) {
             line.version = true;
         } else {
             return UsageError{fillIn(texts::unknownOption, {displayName(argument)})};
@@ -69,11 +60,11 @@ struct LocalFreeDeleter {
 
 }  // namespace
 
-std::vector<NativeString> programArguments(int /*argc*/, char** /*argv*/) {
+std::vector<NativePath> programArguments(int /*argc*/, char** /*argv*/) {
     int count = 0;
     const std::unique_ptr<wchar_t*, LocalFreeDeleter> arguments(
         CommandLineToArgvW(GetCommandLineW(), &count));
-    std::vector<NativeString> result;
+    std::vector<NativePath> result;
     for (int i = 1; arguments && i < count; ++i) {
         result.emplace_back(arguments.get()[i]);
     }
@@ -82,8 +73,8 @@ std::vector<NativeString> programArguments(int /*argc*/, char** /*argv*/) {
 
 #else
 
-std::vector<NativeString> programArguments(int argc, char** argv) {
-    std::vector<NativeString> result;
+std::vector<NativePath> programArguments(int argc, char** argv) {
+    std::vector<NativePath> result;
     for (int i = 1; i < argc; ++i) {
         result.emplace_back(argv[i]);
     }

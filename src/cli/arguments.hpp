@@ -1,21 +1,20 @@
 #pragma once
 // The command line of kqconvert: kqconvert [--dry-run] [--diff] FOLDER, --help, --version.
 
-#include <filesystem>
 #include <string>
 #include <variant>
 #include <vector>
 
-namespace kq::cli {
+#include "conversion/native_path.hpp"
 
-using NativeString = std::filesystem::path::string_type;
+namespace kq::cli {
 
 struct CommandLine {
     bool dryRun = false;
     bool diff = false;
     bool help = false;
     bool version = false;
-    std::filesystem::path folder;  // exactly as given; not needed with --help or --version
+    NativePath folder;  // exactly as given; not needed with --help or --version
 };
 
 struct UsageError {
@@ -24,10 +23,10 @@ struct UsageError {
 
 // `arguments` without the program's own name. "--" ends the options, so that a folder whose
 // name starts with "-" can be given.
-std::variant<CommandLine, UsageError> parseArguments(const std::vector<NativeString>& arguments);
+std::variant<CommandLine, UsageError> parseArguments(const std::vector<NativePath>& arguments);
 
 // The arguments the program was started with, without its own name: on Windows as UTF-16 from
 // the process's command line (so that any folder name arrives intact), elsewhere argv's bytes.
-std::vector<NativeString> programArguments(int argc, char** argv);
+std::vector<NativePath> programArguments(int argc, char** argv);
 
 }  // namespace kq::cli

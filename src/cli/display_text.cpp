@@ -129,8 +129,8 @@ std::wstring byteEscape(unsigned char byte) {
 
 #ifdef _WIN32
 
-std::wstring displayName(const std::filesystem::path& name) {
-    return name.native();
+std::wstring displayName(const NativePath& name) {
+    return name;
 }
 
 #else
@@ -163,8 +163,8 @@ constexpr Utf8Lead utf8Lead(unsigned char lead) {
 
 }  // namespace
 
-std::wstring displayName(const std::filesystem::path& name) {
-    const std::string& bytes = name.native();
+std::wstring displayName(const NativePath& name) {
+    const std::string& bytes = name;
     std::wstring out;
     out.reserve(bytes.size());
     std::size_t i = 0;

@@ -4,10 +4,11 @@
 // an escape "\xNN" (two upper-case hexadecimal digits) rather than dropped or sent raw to the
 // terminal.
 
-#include <filesystem>
 #include <memory>
 #include <string>
 #include <string_view>
+
+#include "conversion/native_path.hpp"
 
 namespace kq::cli {
 
@@ -31,6 +32,6 @@ std::wstring byteEscape(unsigned char byte);
 
 // A file or folder name as the user knows it: UTF-16 on Windows as it stands; elsewhere the UTF-8
 // bytes decoded, any byte that is not part of valid UTF-8 shown as an escape.
-std::wstring displayName(const std::filesystem::path& name);
+std::wstring displayName(const NativePath& name);
 
 }  // namespace kq::cli

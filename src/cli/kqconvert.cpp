@@ -24,14 +24,14 @@ void writeMessage(ConsoleStream& errors, std::wstring_view text) {
 
 ExitStatus convertFolder(const CommandLine& line, ConsoleStream& out, ConsoleStream& errors) {
     std::error_code listError;
-    const std::vector<std::filesystem::path> files = listFolderFiles(line.folder, listError);
+    const std::vector<NativePath> files = listFolderFiles(line.folder, listError);
     if (listError) {
         writeMessage(errors, fillIn(texts::cannotListFolder,
                                     {displayName(line.folder), systemReason(listError)}));
         return ExitStatus::cannotRun;
     }
     // The wizard's two checks; the folder is given once, so there is no second chance.
-    const std::vector<std::filesystem::path> scripts = scriptNames(files);
+    const std::vector<NativePath> scripts = scriptNames(files);
     if (line.folder.empty() || scripts.empty()) {
         writeMessage(errors, line.folder.empty() ? texts::noFolderMessage : texts::noScriptMessage);
         writeMessage(errors, texts::nothingChanged);
@@ -47,8 +47,8 @@ ExitStatus convertFolder(const CommandLine& line, ConsoleStream& out, ConsoleStr
         progress.show(index, count);
     };
     if (line.diff) {
-        options.onChange = [&out, &display](const std::filesystem::path& name,
-                                            std::string_view before, std::string_view after) {
+        options.onChange = [&out, &display](const NativePath& name, std::string_view before,
+                                            std::string_view after) {
             out.write(unifiedDiff(name, before, after, display));
         };
     }
@@ -69,7 +69,7 @@ ExitStatus convertFolder(const CommandLine& line, ConsoleStream& out, ConsoleStr
 
 }  // namespace
 
-ExitStatus runKqconvert(const std::vector<NativeString>& arguments, ConsoleStream& out,
+ExitStatus runKqconvert(const std::vector<NativePath>& arguments, ConsoleStream& out,
                         ConsoleStream& errors) {
     const auto parsed = parseArguments(arguments);
     if (const auto* usageError = std::get_if<UsageError>(&parsed)) {

@@ -17,7 +17,7 @@ namespace kq::cli {
 
 // Runs the command line `arguments` (without the program's own name), writing the report to
 // `out` and messages to `errors`.
-ExitStatus runKqconvert(const std::vector<NativeString>& arguments, ConsoleStream& out,
+ExitStatus runKqconvert(const std::vector<NativePath>& arguments, ConsoleStream& out,
                         ConsoleStream& errors);
 
 // The last resort when something unforeseen stopped the tool: says what (`what` may be null)

@@ -71,8 +71,8 @@ void appendLine(std::wstring& out, wchar_t mark, std::string_view line, Cp936Dis
 
 }  // namespace
 
-std::wstring unifiedDiff(const std::filesystem::path& name, std::string_view before,
-                         std::string_view after, Cp936Display& display) {
+std::wstring unifiedDiff(const NativePath& name, std::string_view before, std::string_view after,
+                         Cp936Display& display) {
     const std::vector<std::string_view> beforeLines = splitLines(before);
     const std::vector<std::string_view> afterLines = splitLines(after);
     const std::vector<LineEdit> edits = diffLines(beforeLines, afterLines);

@@ -2,9 +2,10 @@
 // The change that the conversion made to one script, as a unified diff for a human reader.
 
 #include <cstddef>
-#include <filesystem>
 #include <string>
 #include <string_view>
+
+#include "conversion/native_path.hpp"
 
 #include "display_text.hpp"
 
@@ -15,7 +16,7 @@ inline constexpr std::size_t diffContextLines = 3;
 // Headers naming the script, then "@@ -l,s +l,s @@" hunks with three lines of context; the lines
 // are decoded from code page 936 by `display`. Every line ends with "\n". Empty when the two
 // texts are equal.
-std::wstring unifiedDiff(const std::filesystem::path& name, std::string_view before,
-                         std::string_view after, Cp936Display& display);
+std::wstring unifiedDiff(const NativePath& name, std::string_view before, std::string_view after,
+                         Cp936Display& display);
 
 }  // namespace kq::cli

@@ -105,19 +105,19 @@ std::wstring wideFromUtf8(std::string_view text) {
     return out;
 }
 
-std::filesystem::path pathFromWide(std::wstring_view text) {
+NativePath pathFromWide(std::wstring_view text) {
 #ifdef _WIN32
-    return std::filesystem::path(std::wstring(text));
+    return NativePath(text);
 #else
-    return std::filesystem::path(utf8FromWide(text));
+    return utf8FromWide(text);
 #endif
 }
 
-std::wstring wideFromPath(const std::filesystem::path& path) {
+std::wstring wideFromPath(NativeView path) {
 #ifdef _WIN32
-    return path.native();
+    return std::wstring(path);
 #else
-    return wideFromUtf8(path.native());
+    return wideFromUtf8(path);
 #endif
 }
 

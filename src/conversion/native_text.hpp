@@ -2,9 +2,10 @@
 // Moving the user-visible texts (wide literals) to and from the platform's own strings: UTF-16
 // on Windows, UTF-8 bytes elsewhere.
 
-#include <filesystem>
 #include <string>
 #include <string_view>
+
+#include "native_path.hpp"
 
 namespace kq {
 
@@ -16,7 +17,7 @@ std::string utf8FromWide(std::wstring_view text);
 std::wstring wideFromUtf8(std::string_view text);
 
 // A path (or list entry) holding a wide text, and the wide text of a path, for display.
-std::filesystem::path pathFromWide(std::wstring_view text);
-std::wstring wideFromPath(const std::filesystem::path& path);
+NativePath pathFromWide(std::wstring_view text);
+std::wstring wideFromPath(NativeView path);
 
 }  // namespace kq

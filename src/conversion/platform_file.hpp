@@ -3,11 +3,11 @@
 // (script_file_posix.cpp, script_file_windows.cpp). Private to the script file layer.
 
 #include <cstdint>
-#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <system_error>
+#include <vector>
 
 #include "file_handle.hpp"
 #include "script_failure.hpp"
@@ -23,7 +23,7 @@ struct SystemFailure {
 // Opens an existing regular file, or a link to one, for reading. Never blocks, not even on a
 // FIFO; anything but a regular file is refused. Returns an empty handle and sets `error` on
 // failure.
-FileHandle openForReading(const std::filesystem::path& file, std::error_code& error);
+FileHandle openForReading(const NativePath& file, std::error_code& error);
 
 // Room reserved beyond a script's size when it is read, so that the rewrites, which insert a
 // few hundred bytes, work within the same buffer instead of copying the whole script.
@@ -34,20 +34,38 @@ std::string readToEnd(const FileHandle& file, std::error_code& error);
 
 // Makes the checks that replaceContent makes before it writes (and, on POSIX, that the folder
 // takes a new file and that the owner can be kept), and writes nothing.
-std::optional<SystemFailure> checkReplaceable(const std::filesystem::path& file);
+std::optional<SystemFailure> checkReplaceable(const NativePath& file);
 
 // Replaces the whole content of the existing regular file `file` with `bytes`: a temporary file
 // in the same folder as the file (the final target when `file` is a link) takes the bytes, is
 // flushed, receives the file's permissions and owner (attributes on Windows), and is renamed
 // over it. On failure the file keeps its old content and the temporary file is removed.
-std::optional<SystemFailure> replaceContent(const std::filesystem::path& file,
-                                            std::string_view bytes);
+std::optional<SystemFailure> replaceContent(const NativePath& file, std::string_view bytes);
 
 // Name of the temporary file for one write attempt: temporaryPrefix and hexadecimal digits
 // mixed from `processId`, the clock and `attempt`. Never ends in ".cgi".
-std::filesystem::path temporaryFileName(std::uint64_t processId, unsigned attempt);
+NativePath temporaryFileName(std::uint64_t processId, unsigned attempt);
 
 // How many names replaceContent tries before it gives up on finding a free one.
 inline constexpr unsigned temporaryNameAttempts = 64;
+
+// One entry of a folder.
+struct FolderEntry {
+    NativePath name;
+    bool regularFile;  // a regular file, or a link that leads to one
+    bool plainFile;    // a regular file itself, not a link
+    bool hidden;  // Windows: hidden or system attribute; elsewhere: a name that starts with "."
+};
+
+// The entries of `folder`, "." and ".." left out, in no particular order; sets `error` when the
+// folder cannot be listed.
+std::vector<FolderEntry> folderEntries(const NativePath& folder, std::error_code& error);
+
+// Removes the file; false when it could not be removed.
+bool removeFile(const NativePath& file);
+
+// The file that `file` finally leads to when it is a symbolic link; nullopt for any other file
+// and for a link that leads nowhere.
+std::optional<NativePath> linkTarget(const NativePath& file);
 
 }  // namespace kq::platform

@@ -1,8 +1,9 @@
 #pragma once
 // What went wrong with one script: the value every failing engine operation hands back.
 
-#include <filesystem>
 #include <system_error>
+
+#include "native_path.hpp"
 
 namespace kq {
 
@@ -15,7 +16,7 @@ enum class FailureKind {
 };
 
 struct ScriptFailure {
-    std::filesystem::path script;  // the script's name as listed, e.g. "post.cgi"
+    NativePath script;  // the script's name as listed, e.g. "post.cgi"
     FailureKind kind;
     std::error_code error;  // the system's reason, when a system call failed; empty otherwise
 };

@@ -8,20 +8,15 @@
 // Bytes are never translated: no line-end conversion, no stop at 0x1A, no final line end added.
 
 #include <cstddef>
-#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
 
 #include "file_handle.hpp"
+#include "native_path.hpp"
 #include "result.hpp"
 
 namespace kq {
-
-// Script path = script folder, the platform's separator, the name, joined as they stand: a
-// folder that already ends in a separator gives a doubled one, which names the same file.
-std::filesystem::path scriptPath(const std::filesystem::path& folder,
-                                 const std::filesystem::path& name);
 
 // The prefix of the temporary files that safe writes create beside a script. Such a name never
 // ends in ".cgi", so a temporary file is never taken for a script.
@@ -39,8 +34,8 @@ struct OpenScript {
 
 // Opens the script on the read channel and reads all of its bytes. Only regular files (or links
 // to them) are read; a FIFO or device is refused without waiting.
-Result<OpenScript> readScript(const std::filesystem::path& folder,
-                              const std::filesystem::path& name);
+// The script's path is the folder, the system's separator and the name, joined as they stand.
+Result<OpenScript> readScript(const NativePath& folder, const NativePath& name);
 
 // Replaces the script's whole content with `text`: written to a temporary file in the script's
 // own folder, flushed, given the script's permission bits and owner, then renamed over the
@@ -48,22 +43,20 @@ Result<OpenScript> readScript(const std::filesystem::path& folder,
 // script is not written (FailureKind::readOnly); a missing one is not created
 // (FailureKind::cannotWrite). A link is followed: its final target gets the text and the link
 // stays a link.
-Status writeScript(const std::filesystem::path& folder, const std::filesystem::path& name,
-                   std::string_view text);
+Status writeScript(const NativePath& folder, const NativePath& name, std::string_view text);
 
 // Makes every check that writeScript makes before it writes, and writes nothing: what a dry run
 // reports for a script it would write.
-Status checkWritable(const std::filesystem::path& folder, const std::filesystem::path& name);
+Status checkWritable(const NativePath& folder, const NativePath& name);
 
 // Removes the temporary files that a run killed in the middle of a write left in `folder`: the
 // regular files named temporaryPrefix and 16 lower-case hexadecimal digits. Returns how many it
 // removed. Meant for the start of a pass, when no write of this program is under way there.
-std::size_t removeLeftoverTemporaries(const std::filesystem::path& folder);
+std::size_t removeLeftoverTemporaries(const NativePath& folder);
 
 // The file that the script `name` of `folder` finally leads to when that name is a symbolic
 // link (its temporary files are made in that file's folder); nullopt for any other name, and
 // for a link that leads nowhere.
-std::optional<std::filesystem::path> linkTarget(const std::filesystem::path& folder,
-                                                const std::filesystem::path& name);
+std::optional<NativePath> linkTarget(const NativePath& folder, const NativePath& name);
 
 }  // namespace kq

@@ -1,5 +1,6 @@
 // Whole-file reading and safe in-place replacement on POSIX systems.
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -63,7 +64,7 @@ struct ResolvedFile {
     std::string fileName;
 };
 
-std::optional<ResolvedFile> resolve(const std::filesystem::path& file, std::error_code& error) {
+std::optional<ResolvedFile> resolve(const NativePath& file, std::error_code& error) {
     const std::unique_ptr<char, decltype(&std::free)> real(::realpath(file.c_str(), nullptr),
                                                            &std::free);
     if (!real) {
@@ -118,7 +119,7 @@ std::error_code writeAll(int descriptor, std::string_view bytes) {
 
 }  // namespace
 
-FileHandle openForReading(const std::filesystem::path& file, std::error_code& error) {
+FileHandle openForReading(const NativePath& file, std::error_code& error) {
     error.clear();
     // O_NONBLOCK so that opening a FIFO returns at once; it is refused right after.
     FileHandle handle(retryOnInterrupt(
@@ -178,7 +179,7 @@ struct ExaminedScript {
 
 // The checks made before anything is written: the script exists (this replaces a script, it
 // never creates one), is a regular file, and is not read-only.
-std::optional<SystemFailure> examine(const std::filesystem::path& file, ExaminedScript& script) {
+std::optional<SystemFailure> examine(const NativePath& file, ExaminedScript& script) {
     std::error_code error;
     std::optional<ResolvedFile> target = resolve(file, error);
     if (!target) {
@@ -246,7 +247,7 @@ bool ownerCanBeKept(const ExaminedScript& script) {
 
 }  // namespace
 
-std::optional<SystemFailure> checkReplaceable(const std::filesystem::path& file) {
+std::optional<SystemFailure> checkReplaceable(const NativePath& file) {
     ExaminedScript script;
     if (auto failed = examine(file, script)) {
         return failed;
@@ -261,8 +262,7 @@ std::optional<SystemFailure> checkReplaceable(const std::filesystem::path& file)
     return std::nullopt;
 }
 
-std::optional<SystemFailure> replaceContent(const std::filesystem::path& file,
-                                            std::string_view bytes) {
+std::optional<SystemFailure> replaceContent(const NativePath& file, std::string_view bytes) {
     ExaminedScript examined;
     if (auto failed = examine(file, examined)) {
         return failed;
@@ -275,7 +275,7 @@ std::optional<SystemFailure> replaceContent(const std::filesystem::path& file,
     FileHandle temporary;
     for (unsigned attempt = 0; attempt < temporaryNameAttempts && !temporary.holds(); ++attempt) {
         const std::string temporaryName =
-            temporaryFileName(static_cast<std::uint64_t>(::getpid()), attempt).native();
+            temporaryFileName(static_cast<std::uint64_t>(::getpid()), attempt);
         temporary.reset(retryOnInterrupt([&] {
             return ::openat(folder.get(), temporaryName.c_str(),
                             O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY,
@@ -327,6 +327,57 @@ std::optional<SystemFailure> replaceContent(const std::filesystem::path& file,
     // some file systems do not flush folders at all, so its result changes nothing reported.
     static_cast<void>(::fsync(folder.get()));
     return std::nullopt;
+}
+
+std::vector<FolderEntry> folderEntries(const NativePath& folder, std::error_code& error) {
+    error.clear();
+    std::vector<FolderEntry> entries;
+    struct Closer {
+        void operator()(DIR* listing) const { ::closedir(listing); }
+    };
+    const std::unique_ptr<DIR, Closer> listing(::opendir(folder.c_str()));
+    if (!listing) {
+        error = lastError();
+        return entries;
+    }
+    const int descriptor = ::dirfd(listing.get());
+    errno = 0;
+    while (const dirent* found = ::readdir(listing.get())) {
+        const std::string_view name(found->d_name);
+        if (name == "." || name == "..") {
+            continue;
+        }
+        struct stat own {};
+        struct stat followed {};
+        const bool plain = ::fstatat(descriptor, found->d_name, &own, AT_SYMLINK_NOFOLLOW) == 0 &&
+                           S_ISREG(own.st_mode);
+        const bool regular =
+            ::fstatat(descriptor, found->d_name, &followed, 0) == 0 && S_ISREG(followed.st_mode);
+        entries.push_back({NativePath(name), regular, plain, name.front() == '.'});
+        errno = 0;
+    }
+    if (errno != 0) {
+        error = lastError();
+        entries.clear();
+    }
+    return entries;
+}
+
+bool removeFile(const NativePath& file) {
+    return ::unlink(file.c_str()) == 0;
+}
+
+std::optional<NativePath> linkTarget(const NativePath& file) {
+    struct stat own {};
+    if (::lstat(file.c_str(), &own) != 0 || !S_ISLNK(own.st_mode)) {
+        return std::nullopt;
+    }
+    const std::unique_ptr<char, decltype(&std::free)> real(::realpath(file.c_str(), nullptr),
+                                                           &std::free);
+    if (!real) {
+        return std::nullopt;
+    }
+    return NativePath(real.get());
 }
 
 }  // namespace kq::platform

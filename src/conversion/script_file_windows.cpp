@@ -120,7 +120,7 @@ std::error_code writeAll(HANDLE file, std::string_view bytes) {
 
 }  // namespace
 
-FileHandle openForReading(const std::filesystem::path& file, std::error_code& error) {
+FileHandle openForReading(const NativePath& file, std::error_code& error) {
     error.clear();
     // Others may read and may rename or delete, but nobody writes while the channel holds it.
     FileHandle handle(::CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
@@ -170,13 +170,13 @@ struct ExaminedScript {
 
 // The checks made before anything is written: the script exists (this replaces a script, it
 // never creates one), is a file, and is not read-only.
-std::optional<SystemFailure> examine(const std::filesystem::path& file, ExaminedScript& script) {
+std::optional<SystemFailure> examine(const NativePath& file, ExaminedScript& script) {
     const DWORD givenAttributes = ::GetFileAttributesW(file.c_str());
     if (givenAttributes == INVALID_FILE_ATTRIBUTES) {
         return cannotWrite(lastError());
     }
     std::error_code error;
-    std::optional<std::wstring> target = finalTarget(file.native(), givenAttributes, error);
+    std::optional<std::wstring> target = finalTarget(file, givenAttributes, error);
     if (!target) {
         return cannotWrite(error);
     }
@@ -197,13 +197,12 @@ std::optional<SystemFailure> examine(const std::filesystem::path& file, Examined
 
 }  // namespace
 
-std::optional<SystemFailure> checkReplaceable(const std::filesystem::path& file) {
+std::optional<SystemFailure> checkReplaceable(const NativePath& file) {
     ExaminedScript script;
     return examine(file, script);
 }
 
-std::optional<SystemFailure> replaceContent(const std::filesystem::path& file,
-                                            std::string_view bytes) {
+std::optional<SystemFailure> replaceContent(const NativePath& file, std::string_view bytes) {
     ExaminedScript examined;
     if (auto failed = examine(file, examined)) {
         return failed;
@@ -217,8 +216,7 @@ std::optional<SystemFailure> replaceContent(const std::filesystem::path& file,
     std::optional<TemporaryEntry> entry;
     FileHandle temporary;
     for (unsigned attempt = 0; attempt < temporaryNameAttempts && !temporary.holds(); ++attempt) {
-        std::wstring temporaryPath =
-            folder + temporaryFileName(::GetCurrentProcessId(), attempt).native();
+        std::wstring temporaryPath = folder + temporaryFileName(::GetCurrentProcessId(), attempt);
         temporary.reset(::CreateFileW(temporaryPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                       FILE_ATTRIBUTE_NORMAL, nullptr));
         if (temporary.holds()) {
@@ -255,6 +253,58 @@ std::optional<SystemFailure> replaceContent(const std::filesystem::path& file,
     }
     entry->markMoved();
     return std::nullopt;
+}
+
+std::vector<FolderEntry> folderEntries(const NativePath& folder, std::error_code& error) {
+    error.clear();
+    std::vector<FolderEntry> entries;
+    WIN32_FIND_DATAW found{};
+    const HANDLE search = ::FindFirstFileExW(joinPath(folder, L"*").c_str(), FindExInfoBasic,
+                                             &found, FindExSearchNameMatch, nullptr, 0);
+    if (search == INVALID_HANDLE_VALUE) {
+        error = lastError();
+        return entries;
+    }
+    do {
+        const std::wstring_view name(found.cFileName);
+        if (name == L"." || name == L"..") {
+            continue;
+        }
+        const DWORD attributes = found.dwFileAttributes;
+        const bool link = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+        bool regular = (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+        if (link) {
+            // What the link leads to decides; a link that leads nowhere is no file.
+            std::error_code unresolved;
+            const auto target = finalTarget(joinPath(folder, name), attributes, unresolved);
+            const DWORD targetAttributes =
+                target ? ::GetFileAttributesW(target->c_str()) : INVALID_FILE_ATTRIBUTES;
+            regular = targetAttributes != INVALID_FILE_ATTRIBUTES &&
+                      (targetAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+        }
+        entries.push_back({NativePath(name), regular, regular && !link,
+                           (attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) != 0});
+    } while (::FindNextFileW(search, &found) != FALSE);
+    const DWORD ended = ::GetLastError();
+    ::FindClose(search);
+    if (ended != ERROR_NO_MORE_FILES) {
+        error = windowsError(ended);
+        entries.clear();
+    }
+    return entries;
+}
+
+bool removeFile(const NativePath& file) {
+    return ::DeleteFileW(file.c_str()) != FALSE;
+}
+
+std::optional<NativePath> linkTarget(const NativePath& file) {
+    const DWORD attributes = ::GetFileAttributesW(file.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
+        return std::nullopt;
+    }
+    std::error_code error;
+    return finalTarget(file, attributes, error);
 }
 
 }  // namespace kq::platform

@@ -1,9 +1,10 @@
 #pragma once
 // The files of a site folder and the scripts among them, in the order the conversion takes them.
 
-#include <filesystem>
 #include <system_error>
 #include <vector>
+
+#include "native_path.hpp"
 
 namespace kq {
 
@@ -11,13 +12,12 @@ namespace kq {
 // (Windows: hidden or system attribute; elsewhere: a name that starts with "."). Ordered by name
 // with the ASCII letters folded to upper case, ties broken by the exact name. An empty folder path
 // lists nothing. `error` is set when the folder cannot be listed.
-std::vector<std::filesystem::path> listFolderFiles(const std::filesystem::path& folder,
-                                                   std::error_code& error);
+std::vector<NativePath> listFolderFiles(const NativePath& folder, std::error_code& error);
 
 // True when the name's last four characters are ".cgi" exactly ("B.CGI" is not a script).
-bool isScriptName(const std::filesystem::path& name);
+bool isScriptName(NativeView name);
 
 // The script names among `files`, in their order.
-std::vector<std::filesystem::path> scriptNames(const std::vector<std::filesystem::path>& files);
+std::vector<NativePath> scriptNames(const std::vector<NativePath>& files);
 
 }  // namespace kq

@@ -12,7 +12,7 @@ namespace kq {
 
 namespace {
 
-ScriptReport failed(const std::filesystem::path& name, ScriptFailure failure) {
+ScriptReport failed(const NativePath& name, ScriptFailure failure) {
     const ScriptOutcome outcome = failure.kind == FailureKind::readLoopNotFound
                                       ? ScriptOutcome::needsCheck
                                       : ScriptOutcome::notConverted;
@@ -23,21 +23,19 @@ ScriptReport failed(const std::filesystem::path& name, ScriptFailure failure) {
 // leads to "post.cgi", by the name of the file it leads to. That file, listed later under its
 // own name, then finds no marker any more: without this it would never get its upload rewrite,
 // though the run said every script was converted.
-UploadRewriteFunction uploadRewriteOf(const std::filesystem::path& name,
-                                      const std::optional<std::filesystem::path>& target) {
+UploadRewriteFunction uploadRewriteOf(const NativePath& name,
+                                      const std::optional<NativePath>& target) {
     if (const auto rewrite = uploadRewriteFor(name)) {
         return rewrite;
     }
-    return target ? uploadRewriteFor(target->filename()) : nullptr;
+    return target ? uploadRewriteFor(fileNameOf(*target)) : nullptr;
 }
 
 // One script: read, and when it carries the package marker, switch the library, give the four
 // upload scripts their upload rewrite, and write once. `target` is the file the script's name
 // leads to when that name is a link.
-ScriptReport convertOne(const std::filesystem::path& folder, std::size_t index,
-                        const std::filesystem::path& name,
-                        const std::optional<std::filesystem::path>& target,
-                        const SiteOptions& options) {
+ScriptReport convertOne(const NativePath& folder, std::size_t index, const NativePath& name,
+                        const std::optional<NativePath>& target, const SiteOptions& options) {
     auto read = readScript(folder, name);
     if (!read) {
         return failed(name, read.failure());
@@ -81,22 +79,22 @@ ScriptReport convertOne(const std::filesystem::path& folder, std::size_t index,
 
 }  // namespace
 
-std::vector<ScriptReport> convertSite(const std::filesystem::path& folder,
-                                      const std::vector<std::filesystem::path>& names,
+std::vector<ScriptReport> convertSite(const NativePath& folder,
+                                      const std::vector<NativePath>& names,
                                       const SiteOptions& options) {
     // A link's file is written in the folder it is in: what a killed run left there is removed
     // too, once, before the first write there.
-    std::set<std::filesystem::path> tidiedFolders;
+    std::set<NativePath> tidiedFolders;
     if (!options.dryRun) {
         removeLeftoverTemporaries(folder);
     }
     std::vector<ScriptReport> reports;
     reports.reserve(names.size());
     for (std::size_t index = 0; index < names.size(); ++index) {
-        const std::filesystem::path& name = names[index];
+        const NativePath& name = names[index];
         const auto target = linkTarget(folder, name);
-        if (target && !options.dryRun && tidiedFolders.insert(target->parent_path()).second) {
-            removeLeftoverTemporaries(target->parent_path());
+        if (target && !options.dryRun && tidiedFolders.emplace(folderOf(*target)).second) {
+            removeLeftoverTemporaries(NativePath(folderOf(*target)));
         }
         reports.push_back(convertOne(folder, index, name, target, options));
     }

@@ -4,12 +4,12 @@
 // rewrite, and each is written back once, whole. Folder and names in, a report per script out.
 
 #include <cstddef>
-#include <filesystem>
 #include <functional>
 #include <optional>
 #include <string_view>
 #include <vector>
 
+#include "native_path.hpp"
 #include "script_failure.hpp"
 
 namespace kq {
@@ -22,7 +22,7 @@ enum class ScriptOutcome {
 };
 
 struct ScriptReport {
-    std::filesystem::path name;
+    NativePath name;
     ScriptOutcome outcome;
     std::optional<ScriptFailure> failure;  // set for notConverted and needsCheck
 };
@@ -33,16 +33,15 @@ struct SiteOptions {
     // run: each time one would be), before the next script is read.
     std::function<void(std::size_t index)> onScriptWritten;
     // Called for every script that changes, with its bytes before and after.
-    std::function<void(const std::filesystem::path& name, std::string_view before,
-                       std::string_view after)>
+    std::function<void(const NativePath& name, std::string_view before, std::string_view after)>
         onChange;
 };
 
 // Converts the scripts `names` of `folder`, in order, and reports on each, in the same order.
 // A failing script keeps its old content and the others are still converted. What a run killed
 // in the middle of a write left behind is removed first.
-std::vector<ScriptReport> convertSite(const std::filesystem::path& folder,
-                                      const std::vector<std::filesystem::path>& names,
+std::vector<ScriptReport> convertSite(const NativePath& folder,
+                                      const std::vector<NativePath>& names,
                                       const SiteOptions& options = {});
 
 // The scripts the user must hear about: not converted, or to be checked by hand.

@@ -43,11 +43,9 @@ bool Stp62(std::string& scriptText) {  // NOLINT(readability-identifier-naming)
     return rewriteReadLoop(scriptText);
 }
 
-UploadRewriteFunction uploadRewriteFor(const std::filesystem::path& scriptName) {
+UploadRewriteFunction uploadRewriteFor(NativeView scriptName) {
     // Exact comparison of the name's code units: "POST.cgi" is not the package's upload script.
-    const auto is = [&scriptName](const char* name) {
-        return scriptName.native() == std::filesystem::path(name).native();
-    };
+    const auto is = [&scriptName](const char* name) { return scriptName == nativeFromAscii(name); };
     if (is("post.cgi") || is("postings.cgi")) {
         return stp61;
     }

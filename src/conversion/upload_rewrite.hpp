@@ -4,9 +4,9 @@
 // pieces of 1024 bytes. stp61 serves "post.cgi" and "postings.cgi", Stp62 "profile.cgi" and
 // "register.cgi"; they share the read-loop rewrite and differ in the lines before the loop.
 
-#include <filesystem>
-#include <optional>
 #include <string>
+
+#include "native_path.hpp"
 
 namespace kq {
 
@@ -22,6 +22,6 @@ namespace kq {
 
 // The rewrite that the exact-name dispatch gives a listed script name, if any ("POST.cgi": none).
 using UploadRewriteFunction = bool (*)(std::string&);
-UploadRewriteFunction uploadRewriteFor(const std::filesystem::path& scriptName);
+UploadRewriteFunction uploadRewriteFor(NativeView scriptName);
 
 }  // namespace kq

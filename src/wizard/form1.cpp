@@ -122,15 +122,14 @@ void Form1::showFinishPage() {
 // --- Folder choice ---
 
 bool Form1::chooseFolder() {
-    const std::optional<std::filesystem::path> chosen =
-        platform_.browseForFolder(texts::chooserTitle);
+    const std::optional<NativePath> chosen = platform_.browseForFolder(texts::chooserTitle);
     if (chosen) {
         folderPath_ = *chosen;
     }
     state_.setText(Text1, wideFromPath(folderPath_));
     state_.fileListSet(folderPath_, platform_.listFolder(folderPath_));
     state_.listClear();
-    for (const std::filesystem::path& entry : state_.fileListEntries()) {
+    for (const NativePath& entry : state_.fileListEntries()) {
         if (isScriptName(entry)) {
             state_.listAppend(entry);
         }
@@ -162,7 +161,7 @@ bool Form1::convertScripts() {
         return false;
     }
     // The list does not change while the scripts are converted.
-    const std::vector<std::filesystem::path> scripts = state_.listLines();
+    const std::vector<NativePath> scripts = state_.listLines();
     state_.setProgressMaximum(static_cast<double>(scripts.size() - 1));
     state_.setPointer(MousePointer::busy);
 

@@ -3,7 +3,7 @@
 // handlers of the window's events, the folder choice and the conversion pass. The current page is
 // never stored: each click reads it from which page frame is visible.
 
-#include <filesystem>
+#include "conversion/native_path.hpp"
 
 #include "form_state.hpp"
 #include "form_view.hpp"
@@ -46,7 +46,7 @@ class Form1 {
     WizardPlatform& platform_;
     FormState state_;
     // The site folder exactly as the chooser gave it; empty until a folder is confirmed.
-    std::filesystem::path folderPath_;
+    NativePath folderPath_;
 };
 
 }  // namespace kq::wizard

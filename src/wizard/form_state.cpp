@@ -23,13 +23,12 @@ void FormState::listClear() {
     view_.listClear(ControlId::List1);
 }
 
-void FormState::listAppend(const std::filesystem::path& line) {
+void FormState::listAppend(const NativePath& line) {
     listLines_.push_back(line);
     view_.listAppend(ControlId::List1, wideFromPath(line));
 }
 
-void FormState::fileListSet(const std::filesystem::path& folder,
-                            std::vector<std::filesystem::path> entries) {
+void FormState::fileListSet(const NativePath& folder, std::vector<NativePath> entries) {
     fileListFolder_ = folder;
     fileListEntries_ = std::move(entries);
     view_.fileListSet(ControlId::File1, fileListFolder_, fileListEntries_);

@@ -4,9 +4,10 @@
 // view at once, so the view always shows this state.
 
 #include <array>
-#include <filesystem>
 #include <string_view>
 #include <vector>
+
+#include "conversion/native_path.hpp"
 
 #include "control_id.hpp"
 #include "form_view.hpp"
@@ -21,18 +22,17 @@ class FormState {
     // The control's own visibility.
     bool visible(ControlId control) const { return visible_[indexOf(control)]; }
     // List1's lines: script names while it holds the script list, the completion line after.
-    const std::vector<std::filesystem::path>& listLines() const { return listLines_; }
+    const std::vector<NativePath>& listLines() const { return listLines_; }
     // File1's folder and the file names it shows.
-    const std::filesystem::path& fileListFolder() const { return fileListFolder_; }
-    const std::vector<std::filesystem::path>& fileListEntries() const { return fileListEntries_; }
+    const NativePath& fileListFolder() const { return fileListFolder_; }
+    const std::vector<NativePath>& fileListEntries() const { return fileListEntries_; }
 
     void setVisible(ControlId control, bool visible);
     void setEnabled(ControlId control, bool enabled) { view_.setEnabled(control, enabled); }
     void setText(ControlId control, std::wstring_view text) { view_.setText(control, text); }
     void listClear();
-    void listAppend(const std::filesystem::path& line);
-    void fileListSet(const std::filesystem::path& folder,
-                     std::vector<std::filesystem::path> entries);
+    void listAppend(const NativePath& line);
+    void fileListSet(const NativePath& folder, std::vector<NativePath> entries);
     void setProgressMaximum(double maximum);
     void setProgressValue(double value) { view_.progressValue(ControlId::pg, value); }
     void setPointer(MousePointer pointer) { view_.setPointer(pointer); }
@@ -40,9 +40,9 @@ class FormState {
   private:
     FormView& view_;
     std::array<bool, controlCount> visible_{};
-    std::vector<std::filesystem::path> listLines_;
-    std::filesystem::path fileListFolder_;
-    std::vector<std::filesystem::path> fileListEntries_;
+    std::vector<NativePath> listLines_;
+    NativePath fileListFolder_;
+    std::vector<NativePath> fileListEntries_;
 };
 
 }  // namespace kq::wizard

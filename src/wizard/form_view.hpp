@@ -3,9 +3,10 @@
 // the view mirrors each change onto the real controls, in the order the changes happen.
 // Before the first call the view shows the controls as the layout table creates them.
 
-#include <filesystem>
 #include <string_view>
 #include <vector>
+
+#include "conversion/native_path.hpp"
 
 #include "control_id.hpp"
 
@@ -32,8 +33,8 @@ class FormView {
     virtual void listAppend(ControlId list, std::wstring_view line) = 0;
 
     // The file list's folder and the file names it shows, in its order.
-    virtual void fileListSet(ControlId fileList, const std::filesystem::path& folder,
-                             const std::vector<std::filesystem::path>& entries) = 0;
+    virtual void fileListSet(ControlId fileList, const NativePath& folder,
+                             const std::vector<NativePath>& entries) = 0;
 
     virtual void progressRange(ControlId bar, double minimum, double maximum) = 0;
     virtual void progressValue(ControlId bar, double value) = 0;

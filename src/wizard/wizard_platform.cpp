@@ -6,7 +6,7 @@
 
 namespace kq::wizard {
 
-std::vector<std::filesystem::path> WizardPlatform::listFolder(const std::filesystem::path& folder) {
+std::vector<NativePath> WizardPlatform::listFolder(const NativePath& folder) {
     // A folder that cannot be listed (removed since it was chosen, say) shows as empty: the
     // conversion pass then finds no script, says so and asks for the folder again.
     std::error_code unlisted;

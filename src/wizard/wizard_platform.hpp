@@ -2,10 +2,11 @@
 // What the wizard needs of the system besides its own window: the folder chooser, the listing of
 // a folder for the file list, the message box and the end of the program.
 
-#include <filesystem>
 #include <optional>
 #include <string_view>
 #include <vector>
+
+#include "conversion/native_path.hpp"
 
 namespace kq::wizard {
 
@@ -21,12 +22,12 @@ class WizardPlatform {
     // The shell's folder chooser, modal to the wizard window, with `title` above its tree; only
     // file-system folders can be confirmed. The chosen folder's path exactly as the shell gives
     // it, or nothing when the user cancelled or closed the chooser.
-    virtual std::optional<std::filesystem::path> browseForFolder(std::wstring_view title) = 0;
+    virtual std::optional<NativePath> browseForFolder(std::wstring_view title) = 0;
 
     // The names the file list shows for `folder`, in its order: every ordinary file (read-only
     // and archive files included), no subfolder, no hidden or system file. An empty path lists
     // nothing; there is no fall-back to the current folder.
-    virtual std::vector<std::filesystem::path> listFolder(const std::filesystem::path& folder);
+    virtual std::vector<NativePath> listFolder(const NativePath& folder);
 
     // A modal message box with the error icon, one OK button and `caption` as its title;
     // returns when the user has closed it.

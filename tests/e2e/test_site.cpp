@@ -89,10 +89,9 @@ FolderContent expectedAfterPass(const TestSite& site, const std::vector<std::wst
     }
     SiteOptions options;
     options.dryRun = true;
-    options.onChange = [&](const std::filesystem::path& name, std::string_view /*before*/,
-                           std::string_view after) { expected[name.wstring()] = after; };
-    convertSite(site.folder, std::vector<std::filesystem::path>(order.begin(), order.end()),
-                options);
+    options.onChange = [&](const NativePath& name, std::string_view /*before*/,
+                           std::string_view after) { expected[name] = after; };
+    convertSite(site.folder.native(), order, options);
     return expected;
 }
 

@@ -22,6 +22,8 @@ namespace fs = std::filesystem;
 
 enum class Operation { read, write };
 
+const NativePath script = nativeFromAscii("x.cgi");
+
 struct FailureCase {
     const char* name;
     Operation operation;
@@ -36,15 +38,15 @@ void putScript(const fs::path& folder) {
 const FailureCase failureCases[] = {
     {"ReadMissing", Operation::read, FailureKind::cannotRead, [](const fs::path&) {}},
     {"ReadFolder", Operation::read, FailureKind::cannotRead,
-     [](const fs::path& folder) { fs::create_directory(folder / "x.cgi"); }},
+     [](const fs::path& folder) { fs::create_directory(folder / script); }},
     {"WriteMissingIsNotCreated", Operation::write, FailureKind::cannotWrite,
      [](const fs::path&) {}},
     {"WriteFolder", Operation::write, FailureKind::cannotWrite,
-     [](const fs::path& folder) { fs::create_directory(folder / "x.cgi"); }},
+     [](const fs::path& folder) { fs::create_directory(folder / script); }},
     {"WriteReadOnly", Operation::write, FailureKind::readOnly,
      [](const fs::path& folder) {
          putScript(folder);
-         kqtest::makeReadOnly(folder / "x.cgi");
+         kqtest::makeReadOnly(folder / script);
      }},
 };
 
@@ -58,16 +60,16 @@ TEST_P(ScriptFileFailure, NamesTheScriptAndChangesNothing) {
     const auto before = kqtest::snapshot(scratch.path());
     std::vector<Status> outcomes;
     if (c.operation == Operation::read) {
-        auto read = readScript(scratch.path(), "x.cgi");
+        auto read = readScript(scratch.path(), script);
         ASSERT_FALSE(read.ok());
         outcomes.emplace_back(read.failure());
     } else {
-        outcomes.push_back(checkWritable(scratch.path(), "x.cgi"));  // what a dry run says
-        outcomes.push_back(writeScript(scratch.path(), "x.cgi", "new text"));
+        outcomes.push_back(checkWritable(scratch.path(), script));  // what a dry run says
+        outcomes.push_back(writeScript(scratch.path(), script, "new text"));
     }
     for (const Status& outcome : outcomes) {
         ASSERT_FALSE(outcome.ok());
-        EXPECT_EQ(outcome.failure().script, "x.cgi");
+        EXPECT_EQ(outcome.failure().script, script);
         EXPECT_EQ(outcome.failure().kind, c.kind);
         EXPECT_TRUE(outcome.failure().error) << "no system reason";
     }
@@ -82,11 +84,8 @@ TEST(ScriptFile, AFolderEndingInASeparatorNamesTheSameFile) {
     putScript(scratch.path());
     fs::path folder = scratch.path();
     folder += fs::path::preferred_separator;
-    EXPECT_EQ(scriptPath(folder, "x.cgi").native(),
-              (scratch.path().native() + fs::path::preferred_separator) +
-                  fs::path::preferred_separator + fs::path("x.cgi").native());
-    ASSERT_TRUE(writeScript(folder, "x.cgi", "new").ok());
-    auto read = readScript(folder, "x.cgi");
+    ASSERT_TRUE(writeScript(folder, script, "new").ok());
+    auto read = readScript(folder, script);
     ASSERT_TRUE(read.ok());
     EXPECT_EQ(read.value().text, "new");
     EXPECT_EQ(kqtest::snapshot(scratch.path()).size(), 1U) << "a temporary file was left";
@@ -118,10 +117,10 @@ TEST(ScriptFile, AScriptHeldOpenByAnotherProgramKeepsItsBytes) {
     const auto before = kqtest::snapshot(scratch.path());
     // Another program's handle that lets others read and write, but not rename over or delete.
     const HANDLE other =
-        CreateFileW((scratch / "x.cgi").c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+        CreateFileW((scratch / script).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(other, INVALID_HANDLE_VALUE);
-    const Status written = writeScript(scratch.path(), "x.cgi", "new");
+    const Status written = writeScript(scratch.path(), script, "new");
     CloseHandle(other);
     ASSERT_FALSE(written.ok());
     EXPECT_EQ(written.failure().kind, FailureKind::cannotWrite);
@@ -135,14 +134,14 @@ TEST(ScriptFile, TheReadChannelLetsNobodyWriteUntilItIsClosed) {
     ScratchFolder scratch;
     putScript(scratch.path());
     const auto openForWriting = [&] {
-        const HANDLE writer = CreateFileW((scratch / "x.cgi").c_str(), GENERIC_WRITE,
+        const HANDLE writer = CreateFileW((scratch / script).c_str(), GENERIC_WRITE,
                                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
         const bool opened = writer != INVALID_HANDLE_VALUE;
         CloseHandle(writer);
         return opened;
     };
-    auto read = readScript(scratch.path(), "x.cgi");
+    auto read = readScript(scratch.path(), script);
     ASSERT_TRUE(read.ok());
     EXPECT_FALSE(openForWriting());
     read.value().close();
@@ -154,7 +153,7 @@ TEST(ScriptFile, HiddenAndArchiveAttributesAreKept) {
     putScript(scratch.path());
     const fs::path file = scratch / "x.cgi";
     SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE);
-    ASSERT_TRUE(writeScript(scratch.path(), "x.cgi", "new").ok());
+    ASSERT_TRUE(writeScript(scratch.path(), script, "new").ok());
     EXPECT_EQ(GetFileAttributesW(file.c_str()) & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE),
               static_cast<DWORD>(FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE));
 }

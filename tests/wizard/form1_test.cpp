@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "conversion/native_text.hpp"
 #include "scratch_folder.hpp"
 #include "wizard/form1.hpp"
 #include "wizard/form_layout.hpp"
@@ -51,12 +52,12 @@ struct ShownWindow final : FormView {
     void listAppend(ControlId /*list*/, std::wstring_view line) override {
         list.emplace_back(line);
     }
-    void fileListSet(ControlId /*fileList*/, const std::filesystem::path& folder,
-                     const std::vector<std::filesystem::path>& entries) override {
-        fileFolder = folder.wstring();
+    void fileListSet(ControlId /*fileList*/, const NativePath& folder,
+                     const std::vector<NativePath>& entries) override {
+        fileFolder = wideFromPath(folder);
         files.clear();
         for (const auto& entry : entries) {
-            files.push_back(entry.wstring());
+            files.push_back(wideFromPath(entry));
         }
     }
     void progressRange(ControlId /*bar*/, double minimum, double max) override {
@@ -70,14 +71,14 @@ struct ShownWindow final : FormView {
 // The chooser gives the folders queued in `answers`, then cancels; every message box is kept
 // with the page that was shown under it.
 struct ScriptedPlatform final : WizardPlatform {
-    std::deque<std::optional<std::filesystem::path>> answers;
+    std::deque<std::optional<NativePath>> answers;
     std::vector<std::wstring> titles;
     std::vector<std::wstring> messages;
     bool ended = false;
     const ShownWindow* shown = nullptr;
     std::vector<bool> workPageUnderMessage;
 
-    std::optional<std::filesystem::path> browseForFolder(std::wstring_view title) override {
+    std::optional<NativePath> browseForFolder(std::wstring_view title) override {
         titles.emplace_back(title);
         if (answers.empty()) {
             return std::nullopt;
@@ -152,8 +153,8 @@ TEST(Form1, WalksThePagesAndChoosesTheFolder) {
     w.platform.answers = {site};
     w.form.getfileClick();
     EXPECT_THAT(w.platform.titles, ElementsAre(std::wstring(texts::chooserTitle)));
-    EXPECT_EQ(w.window.controls.at(Text1).text, site.wstring());
-    EXPECT_EQ(w.window.fileFolder, site.wstring());
+    EXPECT_EQ(w.window.controls.at(Text1).text, wideFromPath(site.native()));
+    EXPECT_EQ(w.window.fileFolder, wideFromPath(site.native()));
     EXPECT_THAT(w.window.files, ElementsAre(L"a.cgi", L"b.cgi", L"c.cgi", L"readme.txt"));
     EXPECT_THAT(w.window.list, ElementsAre(L"a.cgi", L"b.cgi", L"c.cgi"));
 
@@ -164,7 +165,7 @@ TEST(Form1, WalksThePagesAndChoosesTheFolder) {
     expectPage(w.window, Page::folder);
     writeBytes(site / "d.cgi", "print 2;\r\n");
     w.form.getfileClick();
-    EXPECT_EQ(w.window.controls.at(Text1).text, site.wstring());
+    EXPECT_EQ(w.window.controls.at(Text1).text, wideFromPath(site.native()));
     EXPECT_THAT(w.window.list, ElementsAre(L"a.cgi", L"b.cgi", L"c.cgi", L"d.cgi"));
     w.form.sizeChanged();
     expectPage(w.window, Page::folder);
@@ -224,7 +225,7 @@ TEST(Form1, AsksForAFolderUntilOneWithScriptsIsChosen) {
     EXPECT_THAT(w.platform.messages, ElementsAre(std::wstring(texts::noFolderMessage),
                                                  std::wstring(texts::noScriptMessage)));
     EXPECT_THAT(w.platform.workPageUnderMessage, testing::Each(true));
-    EXPECT_EQ(w.window.controls.at(Text1).text, site.wstring());
+    EXPECT_EQ(w.window.controls.at(Text1).text, wideFromPath(site.native()));
     EXPECT_EQ(w.window.maximum, 0);
     EXPECT_TRUE(w.window.values.empty());  // a.cgi has no marker: the bar does not move
     EXPECT_EQ(w.window.controls.at(Label8).text, texts::label8);
@@ -244,7 +245,7 @@ TEST(Form1, ChoosingAnotherFolderListsOnlyItsScripts) {
     w.platform.answers = {first, second};
     w.form.getfileClick();
     w.form.getfileClick();
-    EXPECT_EQ(w.window.controls.at(Text1).text, second.wstring());
+    EXPECT_EQ(w.window.controls.at(Text1).text, wideFromPath(second.native()));
 #ifdef _WIN32
     EXPECT_THAT(w.window.list, ElementsAre(L".cgi", L"b.cgi"));  // only the hidden attribute hides
 #else

@@ -185,8 +185,7 @@ void ControlSet::place(ControlId control) {
         height = extent.bottom - extent.top;
     }
     SetWindowPos(window, nullptr, pixelsFromTwips(row.rect.left, dpi_),
-                 pixelsFromTwips(row.rect.top, dpi_), width, height,
-                 SWP_NOZORDER | SWP_NOACTIVATE);
+                 pixelsFromTwips(row.rect.top, dpi_), width, height, SWP_NOZORDER | SWP_NOACTIVATE);
     InvalidateRect(window, nullptr, TRUE);
 }
 

@@ -8,7 +8,7 @@
 
 namespace kq::wizard::win32 {
 
-std::optional<std::filesystem::path> Win32Platform::browseForFolder(std::wstring_view title) {
+std::optional<NativePath> Win32Platform::browseForFolder(std::wstring_view title) {
     const std::wstring titleText(title);  // stays valid until the chooser has returned
     BROWSEINFOW browse{};
     browse.hwndOwner = form_;   // modal to the wizard window
@@ -25,7 +25,7 @@ std::optional<std::filesystem::path> Win32Platform::browseForFolder(std::wstring
     if (!SHGetPathFromIDListW(chosen.get(), path)) {
         return std::nullopt;
     }
-    return std::filesystem::path(path);  // exactly as the shell gives it
+    return NativePath(path);  // exactly as the shell gives it
 }
 
 void Win32Platform::showErrorMessage(std::wstring_view text, std::wstring_view caption) {

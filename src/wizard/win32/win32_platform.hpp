@@ -13,7 +13,7 @@ class Win32Platform final : public WizardPlatform {
     // `form` is borrowed: the owner of the chooser and the message boxes.
     explicit Win32Platform(HWND form) : form_(form) {}
 
-    std::optional<std::filesystem::path> browseForFolder(std::wstring_view title) override;
+    std::optional<NativePath> browseForFolder(std::wstring_view title) override;
     void showErrorMessage(std::wstring_view text, std::wstring_view caption) override;
     void endProgram() override;
 

@@ -59,12 +59,12 @@ void Win32View::listAppend(ControlId list, std::wstring_view line) {
     SendMessageW(controls_[list], LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
 }
 
-void Win32View::fileListSet(ControlId fileList, const std::filesystem::path& /*folder*/,
-                            const std::vector<std::filesystem::path>& entries) {
+void Win32View::fileListSet(ControlId fileList, const NativePath& /*folder*/,
+                            const std::vector<NativePath>& entries) {
     const HWND box = controls_[fileList];
     SendMessageW(box, WM_SETREDRAW, FALSE, 0);
     SendMessageW(box, LB_RESETCONTENT, 0, 0);
-    for (const std::filesystem::path& entry : entries) {
+    for (const NativePath& entry : entries) {
         const std::wstring name = wideFromPath(entry);
         SendMessageW(box, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
     }

@@ -19,8 +19,8 @@ class Win32View final : public FormView {
     void setText(ControlId control, std::wstring_view text) override;
     void listClear(ControlId list) override;
     void listAppend(ControlId list, std::wstring_view line) override;
-    void fileListSet(ControlId fileList, const std::filesystem::path& folder,
-                     const std::vector<std::filesystem::path>& entries) override;
+    void fileListSet(ControlId fileList, const NativePath& folder,
+                     const std::vector<NativePath>& entries) override;
     void progressRange(ControlId bar, double minimum, double maximum) override;
     void progressValue(ControlId bar, double value) override;
     void setPointer(MousePointer pointer) override;
