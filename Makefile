@@ -2,8 +2,10 @@
 # file only puts the steps in order.
 #
 #   make deps    install the missing Debian packages (apt-get; sudo when not root)
-#   make build   configure and build the linux and windows presets
-#   make test    deps, build, then the linux tests and the windows tests under Wine
+#   make build   configure and build the linux, windows and dist presets
+#   make test    deps, build, then the linux tests, the windows tests under Wine and the packages
+#   make dist    the packages: kqwizard-<version>-windows-x64.zip and kqconvert_<version>_amd64.deb
+#   make install kqconvert, its manual page and the README (CMAKE_INSTALL_PREFIX, DESTDIR)
 #   make bench   build the bench preset and run every benchmark, the site benchmark included
 #   make bench-site  kqconvert against a Perl rewrite and a plain copy on a synthetic site
 #   make demo    convert a copy of examples/demo-site (in build/demo) and show every change
@@ -16,7 +18,7 @@ SHELL := /bin/bash
 .SHELLFLAGS := -euo pipefail -c
 JOBS ?= 2
 
-.PHONY: all deps build test bench bench-site demo fuzz run screenshots clean
+.PHONY: all deps build test dist install bench bench-site demo fuzz run screenshots clean
 
 all: build
 
@@ -28,9 +30,23 @@ build: deps
 	cmake --build --preset linux -j$(JOBS)
 	cmake --preset windows
 	cmake --build --preset windows -j$(JOBS)
+	cmake --preset dist
+	cmake --build --preset dist -j$(JOBS)
 
 test: deps build
 	tools/run-tests.sh
+
+# The packages, in build/dist/packages.
+dist: deps build
+	cd build/dist && cpack
+
+CMAKE_INSTALL_PREFIX ?= /usr/local
+DESTDIR ?=
+
+install: deps
+	cmake --preset dist -DCMAKE_INSTALL_PREFIX="$(CMAKE_INSTALL_PREFIX)"
+	cmake --build --preset dist -j$(JOBS)
+	DESTDIR="$(DESTDIR)" cmake --install build/dist --component kqconvert
 
 # Only the benchmarks and what they need: the tests are not built in this preset.
 bench: deps
@@ -80,4 +96,4 @@ screenshots: deps
 		--dpi 96 --shots docs/screenshots screenshots
 
 clean:
-	rm -rf build/linux build/windows build/bench build/fuzz
+	rm -rf build/linux build/windows build/dist build/bench build/fuzz

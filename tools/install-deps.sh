@@ -29,6 +29,9 @@ readonly required=(
     "strace                      strace"
     "libc-bin                    iconv"
     "imagemagick                 /usr/bin/convert"
+    "dpkg-dev                    dpkg-shlibdeps"
+    "man-db                      man"
+    "unzip                       zipinfo"
     "python3                     python3"
 )
 
