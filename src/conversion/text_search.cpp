@@ -2,7 +2,13 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#define KQ_X86_VECTORS 1
+#endif
 
 #include "cp936.hpp"
 
@@ -17,6 +23,10 @@ constexpr std::uint16_t leadTag = 0x200;
 
 constexpr unsigned char foldAscii(unsigned char b) {
     return (b >= 'A' && b <= 'Z') ? static_cast<unsigned char>(b + ('a' - 'A')) : b;
+}
+
+constexpr bool isAsciiLetter(unsigned char b) {
+    return (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z');
 }
 
 unsigned char byteAt(std::string_view text, std::size_t pos) {
@@ -36,10 +46,222 @@ std::size_t charSymbols(std::string_view text, std::size_t pos, CaseMode mode,
     return 1;
 }
 
+// How often each byte occurs in Perl scripts with Chinese text in code page 936, as a rank:
+// 0 for the rarest, 255 for the commonest (the blank). CR is ranked with LF, since the forum's
+// scripts end their lines with both.
+constexpr std::array<std::uint8_t, 256> byteRank{
+    0,   1,   2,   3,   4,   5,   6,   33,  7,   178, 250, 8,   9,   250, 11,  12,  13,  14,  15,
+    16,  17,  18,  19,  20,  21,  22,  23,  24,  25,  26,  27,  28,  255, 116, 202, 217, 243, 115,
+    132, 208, 230, 229, 139, 133, 223, 224, 216, 177, 222, 212, 207, 193, 195, 219, 218, 211, 215,
+    210, 227, 234, 184, 233, 228, 117, 175, 221, 201, 226, 205, 225, 204, 141, 140, 197, 79,  104,
+    181, 171, 187, 189, 186, 75,  182, 194, 200, 165, 129, 114, 118, 103, 92,  158, 176, 159, 99,
+    236, 67,  251, 235, 240, 244, 254, 241, 232, 239, 249, 125, 192, 245, 238, 247, 246, 237, 163,
+    248, 252, 253, 242, 199, 209, 203, 231, 144, 214, 148, 213, 105, 29,  65,  47,  49,  36,  45,
+    40,  61,  63,  56,  62,  59,  60,  50,  41,  32,  37,  43,  34,  35,  31,  38,  42,  48,  39,
+    55,  51,  54,  44,  52,  58,  46,  66,  64,  188, 127, 220, 90,  69,  91,  53,  152, 126, 138,
+    108, 174, 130, 57,  89,  123, 183, 162, 166, 180, 179, 143, 156, 185, 135, 170, 196, 190, 164,
+    173, 134, 87,  131, 149, 172, 206, 145, 100, 128, 150, 124, 161, 153, 147, 119, 191, 157, 198,
+    136, 167, 154, 169, 120, 168, 155, 98,  97,  109, 106, 85,  101, 151, 71,  68,  112, 102, 86,
+    113, 83,  80,  76,  78,  107, 96,  121, 81,  111, 72,  74,  70,  93,  142, 94,  82,  73,  146,
+    137, 95,  88,  122, 110, 77,  84,  160, 30,
+};
+
+// Candidates that were no match may cost one compared byte per text byte scanned, with a start-up
+// allowance, before the search changes its stage; each such candidate costs what it compared and
+// the stop in the scan.
+constexpr std::size_t checkAllowance = 4096;
+constexpr std::size_t candidateCost = 16;
+
+using PairByte = Needle::PairByte;
+
+bool pairAt(std::string_view text, std::size_t start, const PairByte& one, const PairByte& two) {
+    const auto a =
+        static_cast<unsigned char>(byteAt(text, start + one.offset) | (one.anyCase ? 0x20U : 0U));
+    const auto b =
+        static_cast<unsigned char>(byteAt(text, start + two.offset) | (two.anyCase ? 0x20U : 0U));
+    return a == one.value && b == two.value;
+}
+
+// The first start in [from, last] at which the needle's byte pair stands, or noMatch.
+std::size_t portableCandidate(std::string_view text, std::size_t from, std::size_t last,
+                              const PairByte& one, const PairByte& two) {
+    for (std::size_t start = from; start <= last; ++start) {
+        if (pairAt(text, start, one, two)) {
+            return start;
+        }
+    }
+    return noMatch;
+}
+
+#if defined(KQ_X86_VECTORS)
+
+// The same, sixteen starts at a time.
+std::size_t sse2Candidate(std::string_view text, std::size_t from, std::size_t last,
+                          const PairByte& one, const PairByte& two) {
+    const __m128i wantOne = _mm_set1_epi8(static_cast<char>(one.value));
+    const __m128i wantTwo = _mm_set1_epi8(static_cast<char>(two.value));
+    const __m128i foldOne = _mm_set1_epi8(one.anyCase ? 0x20 : 0);
+    const __m128i foldTwo = _mm_set1_epi8(two.anyCase ? 0x20 : 0);
+    const char* const data = text.data();
+    std::size_t start = from;
+    for (; start + 15 <= last; start += 16) {
+        const __m128i a = _mm_or_si128(
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + start + one.offset)), foldOne);
+        const __m128i b = _mm_or_si128(
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + start + two.offset)), foldTwo);
+        const auto hits = static_cast<unsigned>(_mm_movemask_epi8(
+            _mm_and_si128(_mm_cmpeq_epi8(a, wantOne), _mm_cmpeq_epi8(b, wantTwo))));
+        if (hits != 0) {
+            return start + static_cast<std::size_t>(std::countr_zero(hits));
+        }
+    }
+    return start <= last ? portableCandidate(text, start, last, one, two) : noMatch;
+}
+
+// The same, 32 starts at a time.
+__attribute__((target("avx2"))) std::size_t avx2Candidate(std::string_view text, std::size_t from,
+                                                          std::size_t last, const PairByte& one,
+                                                          const PairByte& two) {
+    const __m256i wantOne = _mm256_set1_epi8(static_cast<char>(one.value));
+    const __m256i wantTwo = _mm256_set1_epi8(static_cast<char>(two.value));
+    const __m256i foldOne = _mm256_set1_epi8(one.anyCase ? 0x20 : 0);
+    const __m256i foldTwo = _mm256_set1_epi8(two.anyCase ? 0x20 : 0);
+    const char* const data = text.data();
+    std::size_t start = from;
+    for (; start + 31 <= last; start += 32) {
+        const __m256i a = _mm256_or_si256(
+            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + start + one.offset)),
+            foldOne);
+        const __m256i b = _mm256_or_si256(
+            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + start + two.offset)),
+            foldTwo);
+        const auto hits = static_cast<unsigned>(_mm256_movemask_epi8(
+            _mm256_and_si256(_mm256_cmpeq_epi8(a, wantOne), _mm256_cmpeq_epi8(b, wantTwo))));
+        if (hits != 0) {
+            return start + static_cast<std::size_t>(std::countr_zero(hits));
+        }
+    }
+    return start <= last ? sse2Candidate(text, start, last, one, two) : noMatch;
+}
+
+#endif
+
+std::size_t pairCandidate(ScanPath path, std::string_view text, std::size_t from, std::size_t last,
+                          const PairByte& one, const PairByte& two) {
+#if defined(KQ_X86_VECTORS)
+    if (path == ScanPath::avx2) {
+        return avx2Candidate(text, from, last, one, two);
+    }
+    if (path == ScanPath::sse2) {
+        return sse2Candidate(text, from, last, one, two);
+    }
+#endif
+    return portableCandidate(text, from, last, one, two);
+}
+
 }  // namespace
 
-Matches::Matches(std::string_view text, const Needle& needle, std::size_t from)
-    : text_(text), needle_(needle), pos_(from), knownBoundary_(std::min(from, text.size())) {
+const std::vector<ScanPath>& availableScans() {
+    static const std::vector<ScanPath> paths = [] {
+        std::vector<ScanPath> found;
+#if defined(KQ_X86_VECTORS)
+        if (__builtin_cpu_supports("avx2")) {
+            found.push_back(ScanPath::avx2);
+        }
+        found.push_back(ScanPath::sse2);
+#endif
+        found.push_back(ScanPath::portable);
+        return found;
+    }();
+    return paths;
+}
+
+Needle::Needle(std::string_view text, CaseMode mode) : mode_(mode) {
+    symbols_.reserve(text.size());
+    std::array<std::uint16_t, 2> charSyms{};
+    for (std::size_t pos = 0; pos < text.size();) {
+        const std::size_t count = charSymbols(text, pos, mode, charSyms);
+        symbols_.insert(symbols_.end(), charSyms.begin(),
+                        charSyms.begin() + static_cast<std::ptrdiff_t>(count));
+        pos += count;
+    }
+    ascii_ = std::all_of(symbols_.begin(), symbols_.end(),
+                         [](std::uint16_t symbol) { return symbol < 0x80; });
+    if (ascii_) {
+        for (const std::uint16_t symbol : symbols_) {
+            const auto b = static_cast<unsigned char>(symbol);
+            asciiBytes_ += static_cast<char>(b);
+            asciiFolds_ += (mode == CaseMode::insensitive && isAsciiLetter(b)) ? '\x20' : '\0';
+        }
+    }
+    if (symbols_.size() < 2) {
+        return;
+    }
+    auto first = pairByte(0);
+    auto second = pairByte(1);
+    if (second.first < first.first) {
+        std::swap(first, second);
+    }
+    for (std::size_t offset = 2; offset < symbols_.size(); ++offset) {
+        const auto candidate = pairByte(offset);
+        if (candidate.first < first.first) {
+            second = first;
+            first = candidate;
+        } else if (candidate.first < second.first) {
+            second = candidate;
+        }
+    }
+    pair_ = {first.second, second.second};
+}
+
+std::pair<unsigned, Needle::PairByte> Needle::pairByte(std::size_t offset) const {
+    // A letter compared in any case counts as often as both its forms.
+    const auto symbol = symbols_[offset];
+    const auto value = static_cast<unsigned char>(symbol & 0xFF);
+    const bool anyCase =
+        symbol < trailTag && mode_ == CaseMode::insensitive && isAsciiLetter(value);
+    const unsigned rank =
+        anyCase ? std::max(byteRank[value], byteRank[value & 0xDFU]) + 16U : byteRank[value];
+    return {rank, PairByte{offset, anyCase ? foldAscii(value) : value, anyCase}};
+}
+
+std::array<Needle::PairByte, 2> Needle::pairWith(std::size_t offset) const {
+    std::pair<unsigned, PairByte> other{~0U, {}};
+    for (std::size_t at = 0; at < symbols_.size(); ++at) {
+        if (const auto candidate = pairByte(at); at != offset && candidate.first < other.first) {
+            other = candidate;
+        }
+    }
+    return {pairByte(offset).second, other.second};
+}
+
+const std::vector<std::size_t>& Needle::failure() const {
+    if (failure_.empty() && !symbols_.empty()) {
+        // failure_[i]: length of the longest proper border of the first i + 1 symbols.
+        failure_.assign(symbols_.size(), 0);
+        std::size_t border = 0;
+        for (std::size_t i = 1; i < symbols_.size(); ++i) {
+            while (border > 0 && symbols_[i] != symbols_[border]) {
+                border = failure_[border - 1];
+            }
+            if (symbols_[i] == symbols_[border]) {
+                ++border;
+            }
+            failure_[i] = border;
+        }
+    }
+    return failure_;
+}
+
+Matches::Matches(std::string_view text, const Needle& needle, std::size_t from, ScanPath path)
+    : text_(text),
+      needle_(needle),
+      path_(path),
+      pos_(from),
+      knownBoundary_(std::min(from, text.size())),
+      stage_(needle.size() >= 2 ? Stage::pair : Stage::automaton),
+      pair_(needle.pair()),
+      budgetFrom_(from) {
     const std::uint16_t first = needle.size() > 0 ? needle.symbols()[0] : 0;
     if (first >= leadTag) {
         firstBytes_[0] = static_cast<unsigned char>(first & 0xFF);
@@ -53,13 +275,104 @@ Matches::Matches(std::string_view text, const Needle& needle, std::size_t from)
 }
 
 std::size_t Matches::next() {
+    if (needle_.size() == 0) {
+        return noMatch;
+    }
+    return stage_ == Stage::automaton ? nextByAutomaton() : nextByPair();
+}
+
+std::size_t Matches::mismatchAt(std::size_t pos) const {
+    const auto& symbols = needle_.symbols();
+    if (needle_.ascii()) {
+        // Byte for byte: a text byte of 0x80 or more is never equal, and every ASCII byte is a
+        // character of its own. A letter compared in any case is compared with bit 0x20 set.
+        const std::string& bytes = needle_.asciiBytes();
+        const std::string& folds = needle_.asciiFolds();
+        const char* const at = text_.data() + pos;
+        std::size_t k = 0;
+        for (; k + 8 <= bytes.size(); k += 8) {  // eight bytes at a time
+            std::uint64_t text = 0;
+            std::uint64_t fold = 0;
+            std::uint64_t want = 0;
+            std::memcpy(&text, at + k, 8);
+            std::memcpy(&fold, folds.data() + k, 8);
+            std::memcpy(&want, bytes.data() + k, 8);
+            if (const std::uint64_t differ = (text | fold) ^ want; differ != 0) {
+                const int bit = std::endian::native == std::endian::little
+                                    ? std::countr_zero(differ)
+                                    : std::countl_zero(differ);
+                return k + static_cast<std::size_t>(bit) / 8;
+            }
+        }
+        for (; k < bytes.size(); ++k) {
+            if ((at[k] | folds[k]) != bytes[k]) {
+                return k;
+            }
+        }
+        return bytes.size();
+    }
+    std::array<std::uint16_t, 2> charSyms{};
+    for (std::size_t k = 0; k < symbols.size();) {
+        const std::size_t count = charSymbols(text_, pos + k, needle_.mode(), charSyms);
+        if (k + count > symbols.size() || charSyms[0] != symbols[k] ||
+            (count == 2 && charSyms[1] != symbols[k + 1])) {
+            return k;
+        }
+        k += count;
+    }
+    return symbols.size();
+}
+
+std::size_t Matches::nextByPair() {
+    const std::size_t m = needle_.size();
+    const std::size_t n = text_.size();
+    // Matches often follow one another directly: right after a match, a start is known to begin
+    // a character, and is tried on its own.
+    if (knownBoundary_ == pos_ && pos_ + m <= n && mismatchAt(pos_) == m) {
+        pos_ += m;
+        knownBoundary_ = pos_;
+        return pos_ - m;
+    }
+    while (pos_ + m <= n) {
+        const std::size_t start = pairCandidate(path_, text_, pos_, n - m, pair_[0], pair_[1]);
+        if (start == noMatch) {
+            break;
+        }
+        pos_ = start + 1;
+        if (!startsCharacter(start)) {
+            knownBoundary_ = start + 1;  // the candidate byte was the second byte of a character
+            continue;
+        }
+        knownBoundary_ = start;
+        const std::size_t mismatch = mismatchAt(start);
+        if (mismatch == m) {
+            pos_ = start + m;
+            knownBoundary_ = pos_;
+            return start;
+        }
+        checked_ += mismatch + candidateCost;
+        if (checked_ > pos_ - budgetFrom_ + checkAllowance) {
+            // Near misses: the byte they fail at rarely stands there, so it finds fewer. When
+            // that does not help either, the automaton takes over.
+            checked_ = 0;
+            budgetFrom_ = pos_;
+            if (stage_ == Stage::secondPair) {
+                stage_ = Stage::automaton;
+                return nextByAutomaton();
+            }
+            stage_ = Stage::secondPair;
+            pair_ = needle_.pairWith(mismatch);
+        }
+    }
+    pos_ = n;
+    return noMatch;
+}
+
+std::size_t Matches::nextByAutomaton() {
     const std::size_t m = needle_.size();
     const auto& symbols = needle_.symbols();
     const auto& failure = needle_.failure();
     const std::size_t n = text_.size();
-    if (m == 0) {
-        return noMatch;
-    }
     std::size_t matched = 0;
     std::array<std::uint16_t, 2> charSyms{};
     while (pos_ < n) {
@@ -124,29 +437,6 @@ std::size_t Matches::nextCandidate(std::size_t from) {
     return best;
 }
 
-Needle::Needle(std::string_view text, CaseMode mode) : mode_(mode) {
-    symbols_.reserve(text.size());
-    std::array<std::uint16_t, 2> charSyms{};
-    for (std::size_t pos = 0; pos < text.size();) {
-        const std::size_t count = charSymbols(text, pos, mode, charSyms);
-        symbols_.insert(symbols_.end(), charSyms.begin(),
-                        charSyms.begin() + static_cast<std::ptrdiff_t>(count));
-        pos += count;
-    }
-    // failure_[i]: length of the longest proper border of the first i + 1 symbols.
-    failure_.assign(symbols_.size(), 0);
-    std::size_t border = 0;
-    for (std::size_t i = 1; i < symbols_.size(); ++i) {
-        while (border > 0 && symbols_[i] != symbols_[border]) {
-            border = failure_[border - 1];
-        }
-        if (symbols_[i] == symbols_[border]) {
-            ++border;
-        }
-        failure_[i] = border;
-    }
-}
-
 std::size_t findFirst(std::string_view text, const Needle& needle, std::size_t from) {
     if (from >= text.size()) {
         return noMatch;
@@ -164,11 +454,15 @@ void replaceAllIn(std::string& text, const Needle& needle, std::string_view repl
         Matches matches(text, needle, 0);
         std::size_t write = 0;
         std::size_t copied = 0;
+        char* const data = text.data();
         for (std::size_t start = matches.next(); start != noMatch; start = matches.next()) {
-            std::memmove(text.data() + write, text.data() + copied, start - copied);
-            write += start - copied;
-            replacement.copy(text.data() + write, r);  // an empty view may hold no address at all
-            write += r;
+            if (start != copied) {
+                std::memmove(data + write, data + copied, start - copied);
+                write += start - copied;
+            }
+            for (const char c : replacement) {  // a few bytes: no call for them
+                data[write++] = c;
+            }
             copied = start + m;
         }
         if (copied == 0) {

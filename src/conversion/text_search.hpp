@@ -4,6 +4,11 @@
 // Case-insensitive comparison folds the ASCII letters of single-byte characters only; the bytes
 // of a double-byte character always compare exactly. A match starts and ends on character
 // boundaries of the text being searched.
+//
+// Candidates are found by two of the needle's rarest bytes at their fixed distance, sixteen text
+// positions at a time where the processor has SSE2, then checked character by character. When
+// checking costs more than the scan saves (a text of near misses), the search goes on with the
+// matcher's automaton, so that it stays linear.
 
 #include <array>
 #include <cstddef>
@@ -18,8 +23,16 @@ namespace kq {
 
 enum class CaseMode { insensitive, exact };
 
+// How candidates are scanned for: 32 or 16 positions at a time (AVX2, SSE2), or one at a time,
+// which works on every processor. The tests run every path the machine has.
+enum class ScanPath { avx2, sse2, portable };
+
+// The paths this processor can take, the fastest first.
+const std::vector<ScanPath>& availableScans();
+
 // A search text prepared for the matcher: its characters as symbols that tell a single-byte
-// character from either byte of a double-byte one, and the matcher's failure table.
+// character from either byte of a double-byte one, the two bytes candidates are found by, and
+// the automaton's failure table (made when it is first needed).
 class Needle {
   public:
     Needle(std::string_view text, CaseMode mode);
@@ -27,39 +40,74 @@ class Needle {
     std::size_t size() const { return symbols_.size(); }  // in bytes
     CaseMode mode() const { return mode_; }
     const std::vector<std::uint16_t>& symbols() const { return symbols_; }
-    const std::vector<std::size_t>& failure() const { return failure_; }
+    const std::vector<std::size_t>& failure() const;
+
+    // One byte candidates are found by: its offset in the needle and its value, lower-case for
+    // a letter compared in any case (the text byte is then compared with bit 0x20 set).
+    struct PairByte {
+        std::size_t offset;
+        unsigned char value;
+        bool anyCase;
+    };
+    // The two rarest bytes of a needle of two bytes or more.
+    const std::array<PairByte, 2>& pair() const { return pair_; }
+    // The byte at `offset` and the rarest byte at another offset: the pair for a text in which
+    // candidates failed at `offset`.
+    std::array<PairByte, 2> pairWith(std::size_t offset) const;
+    // Every character single-byte ASCII: a match is then a byte-for-byte comparison of the text
+    // with bit 0x20 of the letters compared in any case set (asciiFolds) against asciiBytes.
+    bool ascii() const { return ascii_; }
+    const std::string& asciiBytes() const { return asciiBytes_; }
+    const std::string& asciiFolds() const { return asciiFolds_; }
 
   private:
+    // The byte at `offset` as a pair byte, and how common it is (lower: rarer).
+    std::pair<unsigned, PairByte> pairByte(std::size_t offset) const;
+
     CaseMode mode_;
     std::vector<std::uint16_t> symbols_;
-    std::vector<std::size_t> failure_;
+    std::array<PairByte, 2> pair_{};
+    bool ascii_ = true;
+    std::string asciiBytes_;
+    std::string asciiFolds_;
+    mutable std::vector<std::size_t> failure_;
 };
 
 inline constexpr std::size_t noMatch = static_cast<std::size_t>(-1);
 
 // The matches of one needle in one text, left to right, without overlap. Linear in the text's
-// length: every byte is fed to the automaton at most once, a possible first byte is checked for
-// a character boundary by looking back over the double-byte run before it (runs before distinct
-// candidates do not overlap), and the byte scans that skip to the next candidate are cached. Both
-// the text and the needle must outlive it.
+// length. Both the text and the needle must outlive it.
 class Matches {
   public:
     // `from` is taken as a character boundary of `text`.
-    Matches(std::string_view text, const Needle& needle, std::size_t from = 0);
+    Matches(std::string_view text, const Needle& needle, std::size_t from = 0,
+            ScanPath path = availableScans().front());
 
     // Byte offset of the next match, or noMatch; scanning resumes after the match returned.
     std::size_t next();
 
   private:
+    std::size_t nextByPair();
+    std::size_t nextByAutomaton();
     std::size_t nextCandidate(std::size_t from);
     bool startsCharacter(std::size_t pos) const;
+    // The offset in the needle of the first symbol that differs from the text at `pos`, or the
+    // needle's size when the needle matches there.
+    std::size_t mismatchAt(std::size_t pos) const;
     static constexpr std::size_t unscanned = static_cast<std::size_t>(-2);
 
     std::string_view text_;
     const Needle& needle_;
+    ScanPath path_;
     std::size_t pos_;
     std::size_t
         knownBoundary_;  // a character boundary at or before pos_; nothing before it is read
+    // Candidates come from a pair of the needle's bytes until checking them costs too much; then
+    // once more from a pair with the byte the last candidate failed at, then from the automaton.
+    enum class Stage { pair, secondPair, automaton } stage_;
+    std::array<Needle::PairByte, 2> pair_;
+    std::size_t checked_ = 0;  // what candidates that were no match cost, in bytes
+    std::size_t budgetFrom_;   // where the current stage began
     std::array<unsigned char, 2> firstBytes_{};
     std::size_t variants_ = 1;
     std::array<std::size_t, 2> cached_{unscanned, unscanned};
