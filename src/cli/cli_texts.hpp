@@ -22,7 +22,7 @@ inline constexpr std::wstring_view help =
     L"  --version  显示版本号\n"
     L"\n"
     L"退出状态：0 全部转换或无需改动；1 有脚本未转换或需要手工检查；\n"
-    L"          2 用法错误、文件夹无法读取或文件夹中没有 .cgi 脚本。\n";
+    L"          2 用法错误、文件夹无法读取、文件夹中没有 .cgi 脚本，或另一个转换程序正在修改该文件夹。\n";
 inline constexpr std::wstring_view version = L"kqconvert %1\n";
 inline constexpr std::wstring_view usageHint = L"用 kqconvert --help 查看说明。\n";
 
@@ -36,6 +36,8 @@ inline constexpr std::wstring_view noFolderMessage = L"请选择目录！";
 inline constexpr std::wstring_view noScriptMessage = L"目录选择错误，没有CGI 文件!";
 // The folder cannot be listed (%1 the folder, %2 the system's reason).
 inline constexpr std::wstring_view cannotListFolder = L"无法读取文件夹“%1”：%2";
+// Another run is converting the folder (%1 the folder).
+inline constexpr std::wstring_view folderBusy = L"文件夹“%1”正在被另一个转换程序修改，没有改动任何文件。";
 // The pass ended without converting anything (no folder, or no script in it).
 inline constexpr std::wstring_view nothingChanged = L"没有改动任何文件。";
 // Something went wrong inside the tool itself (%1 what).

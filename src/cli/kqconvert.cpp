@@ -52,8 +52,13 @@ ExitStatus convertFolder(const CommandLine& line, ConsoleStream& out, ConsoleStr
             out.write(unifiedDiff(name, before, after, display));
         };
     }
-    const std::vector<ScriptReport> reports = convertSite(line.folder, scripts, options);
+    const SiteReport site = convertSite(line.folder, scripts, options);
     progress.clear();
+    if (site.folderBusy) {
+        writeMessage(errors, fillIn(texts::folderBusy, {displayName(line.folder)}));
+        return ExitStatus::cannotRun;
+    }
+    const std::vector<ScriptReport>& reports = site.scripts;
 
     for (const ScriptReport& report : reports) {
         out.write(scriptLine(report, line.dryRun) + L"\n");

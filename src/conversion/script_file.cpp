@@ -51,8 +51,40 @@ Result<OpenScript> readScript(const NativePath& folder, const NativePath& name) 
     return script;
 }
 
-Status writeScript(const NativePath& folder, const NativePath& name, std::string_view text) {
-    return asStatus(name, platform::replaceContent(joinPath(folder, name), text));
+ScriptBatch::ScriptBatch(NativePath folder)
+    : folder_(std::move(folder)), batch_(std::make_unique<platform::ReplacementBatch>()) {}
+
+ScriptBatch::~ScriptBatch() = default;
+
+Status ScriptBatch::stage(const NativePath& name, std::string_view text) {
+    Status staged = asStatus(name, batch_->add(joinPath(folder_, name), text));
+    if (staged) {
+        names_.push_back(name);
+    }
+    return staged;
+}
+
+bool ScriptBatch::outOfRoom(const ScriptFailure& failure) {
+    return failure.kind == FailureKind::cannotWrite && platform::outOfRoom(failure.error);
+}
+
+std::vector<Status> ScriptBatch::commit() {
+    std::vector<Status> results;
+    const auto committed = batch_->commit();
+    for (std::size_t i = 0; i < committed.size(); ++i) {
+        results.push_back(asStatus(names_[i], committed[i]));
+    }
+    names_.clear();
+    return results;
+}
+
+std::optional<FolderLock> lockFolder(const NativePath& folder) {
+    std::error_code error;
+    FolderLock lock{platform::lockFolder(folder, error)};
+    if (error && platform::heldByAnother(error)) {
+        return std::nullopt;
+    }
+    return lock;
 }
 
 Status checkWritable(const NativePath& folder, const NativePath& name) {
@@ -74,6 +106,10 @@ std::size_t removeLeftoverTemporaries(const NativePath& folder) {
 
 std::optional<NativePath> linkTarget(const NativePath& folder, const NativePath& name) {
     return platform::linkTarget(joinPath(folder, name));
+}
+
+std::optional<NativePath> finalPath(const NativePath& path) {
+    return platform::finalPath(path);
 }
 
 namespace platform {

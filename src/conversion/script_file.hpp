@@ -2,21 +2,27 @@
 // Reading a script whole and writing it back whole, in place, without ever leaving it cut short.
 //
 // Reading opens the script on the read channel, which the value it returns holds until that
-// value is closed or ends; writing opens nothing that outlives the call. The order is always:
-// read, rewrite in memory, close the read channel, write.
+// value is closed or ends. The order is always: read, rewrite in memory, close the read channel,
+// stage the new text; the staged texts of a batch are put in place together.
 //
 // Bytes are never translated: no line-end conversion, no stop at 0x1A, no final line end added.
 
 #include <cstddef>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "file_handle.hpp"
 #include "native_path.hpp"
 #include "result.hpp"
 
 namespace kq {
+
+namespace platform {
+class ReplacementBatch;
+}
 
 // The prefix of the temporary files that safe writes create beside a script. Such a name never
 // ends in ".cgi", so a temporary file is never taken for a script.
@@ -37,17 +43,46 @@ struct OpenScript {
 // The script's path is the folder, the system's separator and the name, joined as they stand.
 Result<OpenScript> readScript(const NativePath& folder, const NativePath& name);
 
-// Replaces the script's whole content with `text`: written to a temporary file in the script's
-// own folder, flushed, given the script's permission bits and owner, then renamed over the
-// script. On failure the script keeps its old content and no temporary file remains. A read-only
-// script is not written (FailureKind::readOnly); a missing one is not created
-// (FailureKind::cannotWrite). A link is followed: its final target gets the text and the link
-// stays a link.
-Status writeScript(const NativePath& folder, const NativePath& name, std::string_view text);
+// New texts for scripts of one folder. Staging a text writes it to a temporary file in the
+// script's own folder (the folder of the file it finally leads to, for a link) with the script's
+// permission bits and owner. commit() makes every staged text durable, then renames each over
+// its script, then makes the renames durable: a script holds its old or its new bytes whenever
+// the machine stops, and the work of waiting for the disk is shared by the whole batch. A
+// read-only script is not staged (FailureKind::readOnly); a missing one is not created
+// (FailureKind::cannotWrite). On failure the script keeps its old content and no temporary file
+// remains.
+class ScriptBatch {
+  public:
+    explicit ScriptBatch(NativePath folder);
+    ~ScriptBatch();
+    ScriptBatch(const ScriptBatch&) = delete;
+    ScriptBatch& operator=(const ScriptBatch&) = delete;
 
-// Makes every check that writeScript makes before it writes, and writes nothing: what a dry run
+    Status stage(const NativePath& name, std::string_view text);
+    // Whether staging failed for want of room, which the staged texts, once in place, may give
+    // back (the old contents they replace are freed then).
+    static bool outOfRoom(const ScriptFailure& failure);
+    std::size_t size() const { return names_.size(); }
+    // One status per staged script, in the order staged; the batch is empty afterwards.
+    std::vector<Status> commit();
+
+  private:
+    NativePath folder_;
+    std::vector<NativePath> names_;
+    std::unique_ptr<platform::ReplacementBatch> batch_;
+};
+
+// Makes every check that staging makes before it writes, and writes nothing: what a dry run
 // reports for a script it would write.
 Status checkWritable(const NativePath& folder, const NativePath& name);
+
+// An exclusive hold on a site folder for one conversion, released when the value ends (and by
+// the system when the process ends), so that two runs never write in one folder at once.
+struct FolderLock {
+    FileHandle handle;  // empty where the system offers no lock: the run goes on without one
+};
+// The lock, or nothing when another process holds it.
+std::optional<FolderLock> lockFolder(const NativePath& folder);
 
 // Removes the temporary files that a run killed in the middle of a write left in `folder`: the
 // regular files named temporaryPrefix and 16 lower-case hexadecimal digits. Returns how many it
@@ -58,5 +93,9 @@ std::size_t removeLeftoverTemporaries(const NativePath& folder);
 // link (its temporary files are made in that file's folder); nullopt for any other name, and
 // for a link that leads nowhere.
 std::optional<NativePath> linkTarget(const NativePath& folder, const NativePath& name);
+
+// The path of a file or folder with every link followed, in the one spelling the system gives
+// it; nothing when it leads nowhere.
+std::optional<NativePath> finalPath(const NativePath& path);
 
 }  // namespace kq

@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -147,23 +148,30 @@ FileHandle openForReading(const NativePath& file, std::error_code& error) {
 
 std::string readToEnd(const FileHandle& file, std::error_code& error) {
     error.clear();
-    std::string bytes;
     struct stat status {};
-    if (::fstat(file.get(), &status) == 0 && status.st_size > 0) {
-        bytes.reserve(static_cast<std::size_t>(status.st_size) + rewriteRoom);
+    if (::fstat(file.get(), &status) != 0) {
+        error = lastError();
+        return {};
     }
-    std::array<char, 65536> chunk{};
+    std::string bytes;
+    bytes.reserve(static_cast<std::size_t>(status.st_size) + rewriteRoom);
+    bytes.resize(static_cast<std::size_t>(status.st_size));
+    std::size_t have = 0;
     for (;;) {
-        const ssize_t got =
-            retryOnInterrupt([&] { return ::read(file.get(), chunk.data(), chunk.size()); });
+        if (have == bytes.size()) {
+            bytes.resize(have + rewriteRoom);  // the end, or a file that grew meanwhile
+        }
+        const ssize_t got = retryOnInterrupt(
+            [&] { return ::read(file.get(), bytes.data() + have, bytes.size() - have); });
         if (got < 0) {
             error = lastError();
             return {};
         }
         if (got == 0) {
+            bytes.resize(have);
             return bytes;
         }
-        bytes.append(chunk.data(), static_cast<std::size_t>(got));
+        have += static_cast<std::size_t>(got);
     }
 }
 
@@ -262,71 +270,144 @@ std::optional<SystemFailure> checkReplaceable(const NativePath& file) {
     return std::nullopt;
 }
 
-std::optional<SystemFailure> replaceContent(const NativePath& file, std::string_view bytes) {
+struct ReplacementBatch::Item {
+    // In this order, so that they go in the reverse one: the temporary file is closed, then
+    // removed unless it was renamed, then the folder is closed.
     ExaminedScript examined;
-    if (auto failed = examine(file, examined)) {
-        return failed;
-    }
-    const FileHandle& folder = examined.folder;
-    const struct stat& script = examined.status;
-
-    // The entry is declared first so that it outlives the descriptor: closed, then unlinked.
     std::optional<TemporaryEntry> entry;
     FileHandle temporary;
-    for (unsigned attempt = 0; attempt < temporaryNameAttempts && !temporary.holds(); ++attempt) {
-        const std::string temporaryName =
+};
+
+ReplacementBatch::ReplacementBatch() = default;
+ReplacementBatch::~ReplacementBatch() = default;
+
+std::optional<SystemFailure> ReplacementBatch::add(const NativePath& file, std::string_view bytes) {
+    auto item = std::make_unique<Item>();
+    if (auto failed = examine(file, item->examined)) {
+        return failed;
+    }
+    const FileHandle& folder = item->examined.folder;
+    const struct stat& script = item->examined.status;
+    for (unsigned attempt = 0; attempt < temporaryNameAttempts && !item->temporary.holds();
+         ++attempt) {
+        const NativePath temporaryName =
             temporaryFileName(static_cast<std::uint64_t>(::getpid()), attempt);
-        temporary.reset(retryOnInterrupt([&] {
+        item->temporary.reset(retryOnInterrupt([&] {
             return ::openat(folder.get(), temporaryName.c_str(),
                             O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY,
                             S_IRUSR | S_IWUSR);
         }));
-        if (temporary.holds()) {
-            entry.emplace(folder.get(), temporaryName);
+        if (item->temporary.holds()) {
+            item->entry.emplace(folder.get(), temporaryName);
         } else if (errno != EEXIST) {
             return cannotWrite(lastError());
         }
     }
-    if (!temporary.holds()) {
+    const int temporary = item->temporary.get();
+    if (!item->temporary.holds()) {
         return cannotWrite(systemError(EEXIST));
     }
-
-    if (const std::error_code writeError = writeAll(temporary.get(), bytes)) {
+    if (const std::error_code writeError = writeAll(temporary, bytes)) {
         return cannotWrite(writeError);
     }
-
     // Owner first: changing it may clear the set-user and set-group bits that fchmod then sets.
     struct stat created {};
-    if (::fstat(temporary.get(), &created) != 0) {
+    if (::fstat(temporary, &created) != 0) {
         return cannotWrite(lastError());
     }
     if ((created.st_uid != script.st_uid || created.st_gid != script.st_gid) &&
-        ::fchown(temporary.get(), script.st_uid, script.st_gid) != 0) {
+        ::fchown(temporary, script.st_uid, script.st_gid) != 0) {
         // Writing the script under another owner would change who may use it: refused.
         return cannotWrite(lastError());
     }
-    if (::fchmod(temporary.get(), script.st_mode & 07777) != 0) {
+    if (::fchmod(temporary, script.st_mode & 07777) != 0) {
         return cannotWrite(lastError());
     }
-    if (::fsync(temporary.get()) != 0) {
-        return cannotWrite(lastError());
-    }
-    // The last chance for a delayed write error to show: close is checked, not left to the
-    // owner. A descriptor is released by close even when it reports an error.
-    if (::close(temporary.release()) != 0) {
-        return cannotWrite(lastError());
-    }
-
-    if (::renameat(folder.get(), entry->name().c_str(), folder.get(),
-                   examined.target.fileName.c_str()) != 0) {
-        return cannotWrite(lastError());
-    }
-    entry->markRenamed();
-
-    // Makes the rename itself durable. The new content is in place whatever this returns, and
-    // some file systems do not flush folders at all, so its result changes nothing reported.
-    static_cast<void>(::fsync(folder.get()));
+#if defined(__linux__)
+    // The disk starts writing now, while the next scripts are converted; commit waits for it.
+    static_cast<void>(::sync_file_range(temporary, 0, 0, SYNC_FILE_RANGE_WRITE));
+#endif
+    items_.push_back(std::move(item));
     return std::nullopt;
+}
+
+std::vector<std::optional<SystemFailure>> ReplacementBatch::commit() {
+    std::vector<std::optional<SystemFailure>> results(items_.size());
+#if defined(__linux__)
+    // One flush of the file system for the whole batch: each fsync below then finds its file
+    // on the disk already and only reports an error of its own.
+    if (!items_.empty()) {
+        static_cast<void>(::syncfs(items_.front()->temporary.get()));
+    }
+#endif
+    for (std::size_t i = 0; i < items_.size(); ++i) {
+        FileHandle& temporary = items_[i]->temporary;
+        if (::fsync(temporary.get()) != 0) {
+            results[i] = cannotWrite(lastError());
+        }
+        // The last chance for a delayed write error to show: close is checked, not left to the
+        // owner. A descriptor is released by close even when it reports an error.
+        if (::close(temporary.release()) != 0 && !results[i]) {
+            results[i] = cannotWrite(lastError());
+        }
+    }
+    // Only flushed files replace their scripts, so that every script holds its old or its new
+    // bytes whenever the machine stops.
+    std::vector<std::size_t> renamedIn;
+    for (std::size_t i = 0; i < items_.size(); ++i) {
+        Item& item = *items_[i];
+        if (results[i]) {
+            continue;
+        }
+        const int folder = item.examined.folder.get();
+        if (::renameat(folder, item.entry->name().c_str(), folder,
+                       item.examined.target.fileName.c_str()) != 0) {
+            results[i] = cannotWrite(lastError());
+            continue;
+        }
+        item.entry->markRenamed();
+        renamedIn.push_back(i);
+    }
+    // Makes the renames durable, each folder once. The new contents are in place whatever this
+    // returns, and some file systems do not flush folders at all, so its result changes nothing
+    // reported.
+    std::vector<std::pair<dev_t, ino_t>> flushed;
+    for (const std::size_t i : renamedIn) {
+        struct stat folder {};
+        const int descriptor = items_[i]->examined.folder.get();
+        if (::fstat(descriptor, &folder) == 0 &&
+            std::find(flushed.begin(), flushed.end(), std::pair{folder.st_dev, folder.st_ino}) ==
+                flushed.end()) {
+            flushed.emplace_back(folder.st_dev, folder.st_ino);
+            static_cast<void>(::fsync(descriptor));
+        }
+    }
+    items_.clear();
+    return results;
+}
+
+FileHandle lockFolder(const NativePath& folder, std::error_code& error) {
+    error.clear();
+    FileHandle handle(retryOnInterrupt(
+        [&] { return ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); }));
+    if (!handle.holds()) {
+        error = lastError();
+        return handle;
+    }
+    if (retryOnInterrupt([&] { return ::flock(handle.get(), LOCK_EX | LOCK_NB); }) != 0) {
+        error = lastError();
+        return {};
+    }
+    return handle;
+}
+
+bool heldByAnother(const std::error_code& error) {
+    return error == std::error_code(EWOULDBLOCK, std::system_category());
+}
+
+bool outOfRoom(const std::error_code& error) {
+    return error == std::error_code(ENOSPC, std::system_category()) ||
+           error == std::error_code(EDQUOT, std::system_category());
 }
 
 std::vector<FolderEntry> folderEntries(const NativePath& folder, std::error_code& error) {
@@ -372,7 +453,11 @@ std::optional<NativePath> linkTarget(const NativePath& file) {
     if (::lstat(file.c_str(), &own) != 0 || !S_ISLNK(own.st_mode)) {
         return std::nullopt;
     }
-    const std::unique_ptr<char, decltype(&std::free)> real(::realpath(file.c_str(), nullptr),
+    return finalPath(file);
+}
+
+std::optional<NativePath> finalPath(const NativePath& path) {
+    const std::unique_ptr<char, decltype(&std::free)> real(::realpath(path.c_str(), nullptr),
                                                            &std::free);
     if (!real) {
         return std::nullopt;

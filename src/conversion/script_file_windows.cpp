@@ -74,7 +74,7 @@ std::optional<std::wstring> finalTarget(const std::wstring& file, DWORD attribut
 }
 
 // The folder part of a path, its last separator included.
-std::wstring folderOf(const std::wstring& file) {
+std::wstring folderWithSeparator(const std::wstring& file) {
     const std::size_t separator = file.find_last_of(L"\\/");
     return separator == std::wstring::npos ? std::wstring() : file.substr(0, separator + 1);
 }
@@ -140,23 +140,31 @@ FileHandle openForReading(const NativePath& file, std::error_code& error) {
 
 std::string readToEnd(const FileHandle& file, std::error_code& error) {
     error.clear();
-    std::string bytes;
     LARGE_INTEGER size{};
-    if (::GetFileSizeEx(file.get(), &size) != FALSE && size.QuadPart > 0) {
-        bytes.reserve(static_cast<std::size_t>(size.QuadPart) + rewriteRoom);
+    if (::GetFileSizeEx(file.get(), &size) == FALSE) {
+        error = lastError();
+        return {};
     }
-    std::vector<char> chunk(std::size_t{1} << 20U);
+    std::string bytes;
+    bytes.reserve(static_cast<std::size_t>(size.QuadPart) + rewriteRoom);
+    bytes.resize(static_cast<std::size_t>(size.QuadPart));
+    constexpr std::size_t largestRead = 1U << 30U;
+    std::size_t have = 0;
     for (;;) {
+        if (have == bytes.size()) {
+            bytes.resize(have + rewriteRoom);  // the end, or a file that grew meanwhile
+        }
         DWORD got = 0;
-        if (::ReadFile(file.get(), chunk.data(), static_cast<DWORD>(chunk.size()), &got, nullptr) ==
-            FALSE) {
+        const auto request = static_cast<DWORD>(std::min(bytes.size() - have, largestRead));
+        if (::ReadFile(file.get(), bytes.data() + have, request, &got, nullptr) == FALSE) {
             error = lastError();
             return {};
         }
         if (got == 0) {
+            bytes.resize(have);
             return bytes;
         }
-        bytes.append(chunk.data(), got);
+        have += got;
     }
 }
 
@@ -202,57 +210,101 @@ std::optional<SystemFailure> checkReplaceable(const NativePath& file) {
     return examine(file, script);
 }
 
-std::optional<SystemFailure> replaceContent(const NativePath& file, std::string_view bytes) {
+struct ReplacementBatch::Item {
     ExaminedScript examined;
-    if (auto failed = examine(file, examined)) {
-        return failed;
-    }
-    const std::wstring& target = examined.target;
-    const DWORD attributes = examined.attributes;
-
-    const std::wstring folder = folderOf(target);
-    // The entry is declared first so that it outlives the handle: the file is closed before it
-    // is deleted.
+    // In this order, so that they go in the reverse one: the temporary file is closed, then
+    // deleted unless it was moved over its file.
     std::optional<TemporaryEntry> entry;
     FileHandle temporary;
-    for (unsigned attempt = 0; attempt < temporaryNameAttempts && !temporary.holds(); ++attempt) {
+};
+
+ReplacementBatch::ReplacementBatch() = default;
+ReplacementBatch::~ReplacementBatch() = default;
+
+std::optional<SystemFailure> ReplacementBatch::add(const NativePath& file, std::string_view bytes) {
+    auto item = std::make_unique<Item>();
+    if (auto failed = examine(file, item->examined)) {
+        return failed;
+    }
+    const std::wstring folder = folderWithSeparator(item->examined.target);
+    for (unsigned attempt = 0; attempt < temporaryNameAttempts && !item->temporary.holds();
+         ++attempt) {
         std::wstring temporaryPath = folder + temporaryFileName(::GetCurrentProcessId(), attempt);
-        temporary.reset(::CreateFileW(temporaryPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (temporary.holds()) {
-            entry.emplace(std::move(temporaryPath));
+        item->temporary.reset(::CreateFileW(temporaryPath.c_str(), GENERIC_WRITE, 0, nullptr,
+                                            CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (item->temporary.holds()) {
+            item->entry.emplace(std::move(temporaryPath));
         } else if (const DWORD code = ::GetLastError();
                    code != ERROR_FILE_EXISTS && code != ERROR_ALREADY_EXISTS) {
             return cannotWrite(windowsError(code));
         }
     }
-    if (!temporary.holds()) {
+    if (!item->temporary.holds()) {
         return cannotWrite(windowsError(ERROR_FILE_EXISTS));
     }
-
-    if (const std::error_code writeError = writeAll(temporary.get(), bytes)) {
+    if (const std::error_code writeError = writeAll(item->temporary.get(), bytes)) {
         return cannotWrite(writeError);
     }
-    if (::FlushFileBuffers(temporary.get()) == FALSE) {
-        return cannotWrite(lastError());
-    }
-    // Checked, not left to the owner: a handle is released by CloseHandle even when it fails.
-    if (::CloseHandle(temporary.release()) == FALSE) {
-        return cannotWrite(lastError());
-    }
-    const DWORD copied = attributes & keptAttributes;
-    const DWORD given = copied == 0 ? FILE_ATTRIBUTE_NORMAL : copied;
-    if (::SetFileAttributesW(entry->path().c_str(), given) == FALSE) {
-        return cannotWrite(lastError());
-    }
-
-    // One rename onto the script: it has either its old content or the new one, never a part.
-    if (::MoveFileExW(entry->path().c_str(), target.c_str(),
-                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) == FALSE) {
-        return cannotWrite(lastError());
-    }
-    entry->markMoved();
+    items_.push_back(std::move(item));
     return std::nullopt;
+}
+
+std::vector<std::optional<SystemFailure>> ReplacementBatch::commit() {
+    std::vector<std::optional<SystemFailure>> results(items_.size());
+    for (std::size_t i = 0; i < items_.size(); ++i) {
+        Item& item = *items_[i];
+        if (::FlushFileBuffers(item.temporary.get()) == FALSE) {
+            results[i] = cannotWrite(lastError());
+        }
+        // Checked, not left to the owner: a handle is released by CloseHandle even when it fails.
+        if (::CloseHandle(item.temporary.release()) == FALSE && !results[i]) {
+            results[i] = cannotWrite(lastError());
+        }
+        const DWORD copied = item.examined.attributes & keptAttributes;
+        if (!results[i] &&
+            ::SetFileAttributesW(item.entry->path().c_str(),
+                                 copied == 0 ? FILE_ATTRIBUTE_NORMAL : copied) == FALSE) {
+            results[i] = cannotWrite(lastError());
+        }
+    }
+    // Only flushed files replace their scripts; each move is written through to the disk, so
+    // that every script holds its old or its new bytes whenever the machine stops.
+    for (std::size_t i = 0; i < items_.size(); ++i) {
+        Item& item = *items_[i];
+        if (results[i]) {
+            continue;
+        }
+        if (::MoveFileExW(item.entry->path().c_str(), item.examined.target.c_str(),
+                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) == FALSE) {
+            results[i] = cannotWrite(lastError());
+            continue;
+        }
+        item.entry->markMoved();
+    }
+    items_.clear();
+    return results;
+}
+
+FileHandle lockFolder(const NativePath& folder, std::error_code& error) {
+    error.clear();
+    // A lock file that nobody else may open, deleted when the last handle goes, also when the
+    // process ends. Hidden, and not named like a script, it is never listed.
+    FileHandle handle(::CreateFileW(joinPath(folder, L".kqwizard-lock").c_str(),
+                                    GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                                    FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+    if (!handle.holds()) {
+        error = lastError();
+    }
+    return handle;
+}
+
+bool heldByAnother(const std::error_code& error) {
+    return error == std::error_code(ERROR_SHARING_VIOLATION, std::system_category());
+}
+
+bool outOfRoom(const std::error_code& error) {
+    return error == std::error_code(ERROR_DISK_FULL, std::system_category()) ||
+           error == std::error_code(ERROR_HANDLE_DISK_FULL, std::system_category());
 }
 
 std::vector<FolderEntry> folderEntries(const NativePath& folder, std::error_code& error) {
@@ -303,8 +355,13 @@ std::optional<NativePath> linkTarget(const NativePath& file) {
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
         return std::nullopt;
     }
+    return finalPath(file);
+}
+
+std::optional<NativePath> finalPath(const NativePath& path) {
     std::error_code error;
-    return finalTarget(file, attributes, error);
+    // Every path, not only a link's, takes the spelling the system gives a handle's path.
+    return finalTarget(path, FILE_ATTRIBUTE_REPARSE_POINT, error);
 }
 
 }  // namespace kq::platform

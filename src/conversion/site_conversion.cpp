@@ -31,12 +31,56 @@ UploadRewriteFunction uploadRewriteOf(const NativePath& name,
     return target ? uploadRewriteFor(fileNameOf(*target)) : nullptr;
 }
 
-// One script: read, and when it carries the package marker, switch the library, give the four
-// upload scripts their upload rewrite, and write once. `target` is the file the script's name
-// leads to when that name is a link.
-ScriptReport convertOne(const NativePath& folder, std::size_t index, const NativePath& name,
-                        const std::optional<NativePath>& target, const SiteOptions& options) {
-    auto read = readScript(folder, name);
+// How many new texts wait in their temporary files, at most, before they are put in place: few
+// enough open files, many enough that the waits for the disk are shared.
+constexpr std::size_t batchSize = 256;
+
+// One run over the list: the batch of staged texts, and what each staged script is waiting for.
+class SiteRun {
+  public:
+    // `reports` receives the report of each script, in list order, from the caller.
+    SiteRun(const NativePath& folder, const SiteOptions& options,
+            std::vector<ScriptReport>& reports)
+        : folder_(folder), options_(options), reports_(reports), batch_(folder) {}
+
+    // Read, and when the script carries the package marker, switch the library, give the four
+    // upload scripts their upload rewrite, and stage the new text once. `target` is the file the
+    // script's name leads to when that name is a link. A file that a name before it in the list
+    // staged a new text for (a link and its file both listed) is read once that text is in
+    // place, so that it is converted once.
+    ScriptReport convert(std::size_t index, const NativePath& name,
+                         const std::optional<NativePath>& target);
+
+    std::size_t staged() const { return staged_.size(); }
+    // Puts the staged texts in place and mends the reports of scripts that then failed.
+    void commit();
+
+  private:
+    struct Staged {
+        std::size_t index;
+        std::string before;  // kept only for onChange
+        std::string after;
+    };
+
+    Status stage(const NativePath& name, std::string_view text);
+
+    const NativePath& folder_;
+    const SiteOptions& options_;
+    std::vector<ScriptReport>& reports_;
+    ScriptBatch batch_;
+    std::vector<Staged> staged_;
+    // Where the files staged for stand, with every link followed.
+    std::optional<NativePath> finalFolder_ = finalPath(folder_);
+    std::set<NativePath> stagedFiles_;
+};
+
+ScriptReport SiteRun::convert(std::size_t index, const NativePath& name,
+                              const std::optional<NativePath>& target) {
+    const NativePath file = target ? *target : joinPath(finalFolder_.value_or(folder_), name);
+    if (stagedFiles_.contains(file)) {
+        commit();
+    }
+    auto read = readScript(folder_, name);
     if (!read) {
         return failed(name, read.failure());
     }
@@ -45,8 +89,7 @@ ScriptReport convertOne(const NativePath& folder, std::size_t index, const Nativ
     if (!hasPackageMarker(scriptText)) {
         return {name, ScriptOutcome::leftAlone, std::nullopt};
     }
-    // The original bytes are kept only when someone wants to see the change.
-    const std::string before = options.onChange ? scriptText : std::string();
+    std::string before = options_.onChange ? scriptText : std::string();
     const bool switched = switchLibrary(scriptText);
     script.close();
     if (!switched) {
@@ -60,16 +103,19 @@ ScriptReport convertOne(const NativePath& folder, std::size_t index, const Nativ
     if (const auto uploadRewrite = uploadRewriteOf(name, target)) {
         readLoopFound = uploadRewrite(scriptText);
     }
-    const Status written =
-        options.dryRun ? checkWritable(folder, name) : writeScript(folder, name, scriptText);
+    const Status written = options_.dryRun ? checkWritable(folder_, name) : stage(name, scriptText);
     if (!written) {
         return failed(name, written.failure());
     }
-    if (options.onScriptWritten) {
-        options.onScriptWritten(index);
+    if (options_.onScriptWritten) {
+        options_.onScriptWritten(index);
     }
-    if (options.onChange) {
-        options.onChange(name, before, scriptText);
+    if (!options_.dryRun) {
+        stagedFiles_.insert(file);
+        staged_.push_back(
+            {index, std::move(before), options_.onChange ? scriptText : std::string()});
+    } else if (options_.onChange) {
+        options_.onChange(name, before, scriptText);
     }
     if (!readLoopFound) {
         return failed(name, ScriptFailure{name, FailureKind::readLoopNotFound, {}});
@@ -77,30 +123,63 @@ ScriptReport convertOne(const NativePath& folder, std::size_t index, const Nativ
     return {name, ScriptOutcome::converted, std::nullopt};
 }
 
+Status SiteRun::stage(const NativePath& name, std::string_view text) {
+    Status staged = batch_.stage(name, text);
+    // On a full disk the staged texts hold room that their old contents give back once they are
+    // in place: then there may be room for this one.
+    if (!staged && ScriptBatch::outOfRoom(staged.failure()) && batch_.size() > 0) {
+        commit();
+        staged = batch_.stage(name, text);
+    }
+    return staged;
+}
+
+void SiteRun::commit() {
+    const std::vector<Status> committed = batch_.commit();
+    for (std::size_t i = 0; i < committed.size(); ++i) {
+        ScriptReport& report = reports_[staged_[i].index];
+        if (!committed[i]) {
+            report = failed(report.name, committed[i].failure());
+        } else if (options_.onChange) {
+            options_.onChange(report.name, staged_[i].before, staged_[i].after);
+        }
+    }
+    staged_.clear();
+    stagedFiles_.clear();
+}
+
 }  // namespace
 
-std::vector<ScriptReport> convertSite(const NativePath& folder,
-                                      const std::vector<NativePath>& names,
-                                      const SiteOptions& options) {
+SiteReport convertSite(const NativePath& folder, const std::vector<NativePath>& names,
+                       const SiteOptions& options) {
+    SiteReport site;
+    const std::optional<FolderLock> lock = lockFolder(folder);
+    if (!lock) {
+        site.folderBusy = true;
+        return site;
+    }
     // A link's file is written in the folder it is in: what a killed run left there is removed
     // too, once, before the first write there.
     std::set<NativePath> tidiedFolders;
     if (!options.dryRun) {
         removeLeftoverTemporaries(folder);
     }
-    std::vector<ScriptReport> reports;
-    reports.reserve(names.size());
+    SiteRun run(folder, options, site.scripts);
+    site.scripts.reserve(names.size());
     for (std::size_t index = 0; index < names.size(); ++index) {
         const NativePath& name = names[index];
         const auto target = linkTarget(folder, name);
         if (target && !options.dryRun && tidiedFolders.emplace(folderOf(*target)).second) {
             removeLeftoverTemporaries(NativePath(folderOf(*target)));
         }
-        reports.push_back(convertOne(folder, index, name, target, options));
+        site.scripts.push_back(run.convert(index, name, target));
+        if (run.staged() == batchSize) {
+            run.commit();
+        }
     }
-    return reports;
+    run.commit();
+    return site;
 }
-
 std::vector<ScriptReport> problemsOf(const std::vector<ScriptReport>& reports) {
     std::vector<ScriptReport> problems;
     std::copy_if(reports.begin(), reports.end(), std::back_inserter(problems),

@@ -2,6 +2,10 @@
 // The conversion of a site: the listed scripts of one folder, in list order. Every script that
 // belongs to the forum package gets the library switch, the four upload scripts their upload
 // rewrite, and each is written back once, whole. Folder and names in, a report per script out.
+//
+// New texts are staged as the scripts are converted and put in place in batches, each made
+// durable as a whole before any of its scripts is replaced; when the conversion returns,
+// everything is on the disk.
 
 #include <cstddef>
 #include <functional>
@@ -29,20 +33,26 @@ struct ScriptReport {
 
 struct SiteOptions {
     bool dryRun = false;  // write nothing; report what a real run would do
-    // Called with the script's index in the list each time a script has been written (in a dry
-    // run: each time one would be), before the next script is read.
+    // Called with the script's index in the list each time a script's new text has been written
+    // to its temporary file (in a dry run: each time one would be), before the next script is
+    // read.
     std::function<void(std::size_t index)> onScriptWritten;
-    // Called for every script that changes, with its bytes before and after.
+    // Called for every script that changed, with its bytes before and after, once it is in place.
     std::function<void(const NativePath& name, std::string_view before, std::string_view after)>
         onChange;
 };
 
-// Converts the scripts `names` of `folder`, in order, and reports on each, in the same order.
-// A failing script keeps its old content and the others are still converted. What a run killed
-// in the middle of a write left behind is removed first.
-std::vector<ScriptReport> convertSite(const NativePath& folder,
-                                      const std::vector<NativePath>& names,
-                                      const SiteOptions& options = {});
+struct SiteReport {
+    // Another run was converting the folder: nothing was read or written, and `scripts` is empty.
+    bool folderBusy = false;
+    std::vector<ScriptReport> scripts;  // one per name, in the same order
+};
+
+// Converts the scripts `names` of `folder`, in order, holding the folder against other runs. A
+// failing script keeps its old content and the others are still converted. What a run killed in
+// the middle of a write left behind is removed first.
+SiteReport convertSite(const NativePath& folder, const std::vector<NativePath>& names,
+                       const SiteOptions& options = {});
 
 // The scripts the user must hear about: not converted, or to be checked by hand.
 std::vector<ScriptReport> problemsOf(const std::vector<ScriptReport>& reports);

@@ -169,9 +169,13 @@ bool Form1::convertScripts() {
     options.onScriptWritten = [this](std::size_t index) {
         state_.setProgressValue(static_cast<double>(index));
     };
-    const std::vector<ScriptReport> reports =
-        convertSite(state_.fileListFolder(), scripts, options);
-    if (const auto problems = problemsOf(reports); !problems.empty()) {
+    const SiteReport site = convertSite(state_.fileListFolder(), scripts, options);
+    if (site.folderBusy) {
+        // Another run holds the folder: nothing was touched, and the user may try again.
+        platform_.showErrorMessage(texts::folderBusyMessage, texts::applicationTitle);
+        return false;
+    }
+    if (const auto problems = problemsOf(site.scripts); !problems.empty()) {
         platform_.showErrorMessage(problemMessage(problems), texts::applicationTitle);
         // The finish page that follows must not claim that everything was done.
         state_.setText(Label8, texts::label8WithProblems);

@@ -33,7 +33,8 @@ class Form1 {
     // The conversion pass, on the work page: checks that a folder is chosen and scripts are
     // listed (asking for the folder again while not), converts the listed scripts with the bar
     // moving and the hourglass up, names the scripts it could not convert, and turns the work
-    // page into the finish page. False when the user cancelled the folder choice it asked for.
+    // page into the finish page. False when it did not run: the user cancelled the folder choice
+    // it asked for, or another run holds the folder.
     bool convertScripts();
     bool ensureScriptsListed();
 

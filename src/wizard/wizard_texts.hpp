@@ -81,6 +81,9 @@ inline constexpr std::wstring_view finishCaption = L"完成(&F)";
 // The checks before the conversion: no folder chosen, no script in the folder.
 inline constexpr std::wstring_view noFolderMessage = L"请选择目录！";
 inline constexpr std::wstring_view noScriptMessage = L"目录选择错误，没有CGI 文件!";
+// Another run (a second wizard, or kqconvert) is converting the chosen folder.
+inline constexpr std::wstring_view folderBusyMessage =
+    L"这个文件夹正在被另一个转换程序修改，本次没有改动任何文件。请等它结束后再试。";
 // List1's only line once the conversion is done.
 inline constexpr std::wstring_view completionLine = L"全部完成：100%";
 

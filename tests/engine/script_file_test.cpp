@@ -31,6 +31,15 @@ struct FailureCase {
     std::function<void(const fs::path& folder)> arrange;  // makes the folder hold "x.cgi" as needed
 };
 
+// The new text staged and put in place at once; the first failure on the way.
+Status writeNow(const fs::path& folder, std::string_view text) {
+    ScriptBatch batch(folder.native());
+    if (Status staged = batch.stage(script, text); !staged) {
+        return staged;
+    }
+    return batch.commit().front();
+}
+
 void putScript(const fs::path& folder) {
     kqtest::writeBytes(folder / "x.cgi", "use KQCGI;\r\n");
 }
@@ -65,7 +74,7 @@ TEST_P(ScriptFileFailure, NamesTheScriptAndChangesNothing) {
         outcomes.emplace_back(read.failure());
     } else {
         outcomes.push_back(checkWritable(scratch.path(), script));  // what a dry run says
-        outcomes.push_back(writeScript(scratch.path(), script, "new text"));
+        outcomes.push_back(writeNow(scratch.path(), "new text"));
     }
     for (const Status& outcome : outcomes) {
         ASSERT_FALSE(outcome.ok());
@@ -84,11 +93,21 @@ TEST(ScriptFile, AFolderEndingInASeparatorNamesTheSameFile) {
     putScript(scratch.path());
     fs::path folder = scratch.path();
     folder += fs::path::preferred_separator;
-    ASSERT_TRUE(writeScript(folder, script, "new").ok());
+    ASSERT_TRUE(writeNow(folder, "new").ok());
     auto read = readScript(folder, script);
     ASSERT_TRUE(read.ok());
     EXPECT_EQ(read.value().text, "new");
     EXPECT_EQ(kqtest::snapshot(scratch.path()).size(), 1U) << "a temporary file was left";
+}
+
+TEST(ScriptFile, AFolderIsHeldByOneRunAtATime) {
+    ScratchFolder scratch;
+    std::optional<FolderLock> first = lockFolder(scratch.path().native());
+    ASSERT_TRUE(first.has_value());
+    EXPECT_FALSE(lockFolder(scratch.path().native()).has_value());
+    first.reset();
+    EXPECT_TRUE(lockFolder(scratch.path().native()).has_value());
+    EXPECT_TRUE(fs::is_empty(scratch.path())) << "the lock left something in the folder";
 }
 
 TEST(ScriptFile, OnlyTheTemporaryFilesOfAKilledRunAreRemoved) {
@@ -120,7 +139,7 @@ TEST(ScriptFile, AScriptHeldOpenByAnotherProgramKeepsItsBytes) {
         CreateFileW((scratch / script).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(other, INVALID_HANDLE_VALUE);
-    const Status written = writeScript(scratch.path(), script, "new");
+    const Status written = writeNow(scratch.path(), "new");
     CloseHandle(other);
     ASSERT_FALSE(written.ok());
     EXPECT_EQ(written.failure().kind, FailureKind::cannotWrite);
@@ -153,7 +172,7 @@ TEST(ScriptFile, HiddenAndArchiveAttributesAreKept) {
     putScript(scratch.path());
     const fs::path file = scratch / "x.cgi";
     SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE);
-    ASSERT_TRUE(writeScript(scratch.path(), script, "new").ok());
+    ASSERT_TRUE(writeNow(scratch.path(), "new").ok());
     EXPECT_EQ(GetFileAttributesW(file.c_str()) & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE),
               static_cast<DWORD>(FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE));
 }

@@ -8,8 +8,10 @@
 #   - the exit status is 0 only when every script was converted or left alone, every script not
 #     converted is named in the output, and none is said to be converted that was not; a folder
 #     that cannot be listed any more ends the run with status 2 and nothing written.
+# Two runs on one folder at once: the second says so and touches nothing, the first finishes.
 # It also checks, on a clean run, the order of the durable steps: each temporary file is written,
-# flushed and closed before it is renamed over its script, and the folder is flushed after.
+# flushed and closed before it is renamed over its script, and the folder is flushed after the
+# renames, before the run ends.
 #
 #   run-faults.sh KQCONVERT
 #
@@ -112,7 +114,7 @@ rename_call=${rename_call%(}
 [[ -n $rename_call ]] || { fail "a clean run renamed nothing"; finish_suite; }
 
 # The durable order: every temporary file written, flushed and closed before it is renamed over
-# its script; the folder flushed after each rename.
+# its script; the folder flushed after the renames.
 problems=$(awk -v rename_call="$rename_call" '
     function temporary(line) {
         return match(line, /\.kqwizard-tmp-[0-9a-f]+/) ? substr(line, RSTART, RLENGTH) : ""
@@ -122,7 +124,6 @@ problems=$(awk -v rename_call="$rename_call" '
     $2 ~ /^close\(/ && temporary($0) != "" && / = 0$/ { closed[temporary($0)] = 1 }
     $2 ~ /^fsync\(/ && $2 ~ /<SITE>\)$/ && / = 0$/ { pending = "" }
     $2 ~ ("^" rename_call "\\(") {
-        if (pending != "") print "the folder was not flushed after the rename of " pending
         name = temporary($0); renames++
         if (!written[name] || !flushed[name] || !closed[name]) print name " renamed before it was written, flushed and closed"
         pending = name
@@ -160,4 +161,31 @@ for n in $(calls openat SITE); do
         faulted_run "$action at openat #$n" openat "$action" "$n"
     done
 done
+
+# Two runs at once: the first is stopped while it holds the folder (at its first fsync, its new
+# texts staged); the second must say that the folder is being converted and leave everything,
+# the first run's temporary files included; then the first finishes the work.
+make_site "$work/site"
+strace -f -o "$work/held.trace" -e trace=fsync -e inject=fsync:signal=STOP:when=1 \
+    "$kqconvert" "$work/site" >"$work/held.out" 2>&1 &
+holder=$!
+for ((waited = 0; waited < 100; waited++)); do
+    grep -q 'SIGSTOP' "$work/held.trace" 2>/dev/null && break
+    sleep 0.1
+done
+temporaries=$(find "$work/site" -name "$temporary_prefix*" | sort)
+[[ -n $temporaries ]] || fail "two runs: the first run staged nothing before its fsync"
+run_kqconvert "$work/site"
+((status == 2)) && [[ $output == *正在被另一个转换程序修改* ]] ||
+    fail "two runs: the second ended with status $status and said: $output"
+for name in "${scripts[@]}"; do
+    [[ $(state_of "$work/site/$name" "$name") == old ]] || fail "two runs: the second wrote $name"
+done
+[[ $(find "$work/site" -name "$temporary_prefix*" | sort) == "$temporaries" ]] ||
+    fail "two runs: the second removed the first one's temporary files"
+kill -CONT "$(awk 'NR == 1 {print $1}' "$work/held.trace")"
+wait "$holder"
+status=$? output=$(cat "$work/held.out")
+check_site "two runs, the first finished" "$work/site" ended
+((status == 0)) || fail "two runs: the first did not finish its work"
 finish_suite
