@@ -193,6 +193,17 @@ Needle::Needle(std::string_view text, CaseMode mode) : mode_(mode) {
             asciiBytes_ += static_cast<char>(b);
             asciiFolds_ += (mode == CaseMode::insensitive && isAsciiLetter(b)) ? '\x20' : '\0';
         }
+        std::array<char, 8> bytes{};
+        std::array<char, 8> folds{};
+        std::array<char, 8> mask{};
+        for (std::size_t k = 0; k < std::min<std::size_t>(8, asciiBytes_.size()); ++k) {
+            bytes.at(k) = asciiBytes_[k];
+            folds.at(k) = asciiFolds_[k];
+            mask.at(k) = '\xFF';
+        }
+        std::memcpy(&byteWord_, bytes.data(), 8);
+        std::memcpy(&foldWord_, folds.data(), 8);
+        std::memcpy(&maskWord_, mask.data(), 8);
     }
     if (symbols_.size() < 2) {
         return;
@@ -274,7 +285,7 @@ Matches::Matches(std::string_view text, const Needle& needle, std::size_t from, 
     }
 }
 
-std::size_t Matches::next() {
+std::size_t Matches::nextSlowly() {
     if (needle_.size() == 0) {
         return noMatch;
     }

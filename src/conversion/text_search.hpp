@@ -13,6 +13,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -59,6 +60,10 @@ class Needle {
     bool ascii() const { return ascii_; }
     const std::string& asciiBytes() const { return asciiBytes_; }
     const std::string& asciiFolds() const { return asciiFolds_; }
+    // The first eight of them as words, in memory order, and the mask of the needle's bytes.
+    std::uint64_t byteWord() const { return byteWord_; }
+    std::uint64_t foldWord() const { return foldWord_; }
+    std::uint64_t maskWord() const { return maskWord_; }
 
   private:
     // The byte at `offset` as a pair byte, and how common it is (lower: rarer).
@@ -70,6 +75,9 @@ class Needle {
     bool ascii_ = true;
     std::string asciiBytes_;
     std::string asciiFolds_;
+    std::uint64_t byteWord_ = 0;
+    std::uint64_t foldWord_ = 0;
+    std::uint64_t maskWord_ = 0;
     mutable std::vector<std::size_t> failure_;
 };
 
@@ -84,9 +92,26 @@ class Matches {
             ScanPath path = availableScans().front());
 
     // Byte offset of the next match, or noMatch; scanning resumes after the match returned.
-    std::size_t next();
+    std::size_t next() {
+        // Matches often follow one another directly (a text of markers): right after a match, the
+        // next start begins a character, and an ASCII needle of eight bytes or fewer is compared
+        // there in one load.
+        const std::size_t m = needle_.size();
+        if (stage_ != Stage::automaton && knownBoundary_ == pos_ && m <= 8 &&
+            pos_ + 8 <= text_.size() && needle_.ascii()) {
+            std::uint64_t text = 0;
+            std::memcpy(&text, text_.data() + pos_, 8);
+            if (((text | needle_.foldWord()) & needle_.maskWord()) == needle_.byteWord()) {
+                pos_ += m;
+                knownBoundary_ = pos_;
+                return pos_ - m;
+            }
+        }
+        return nextSlowly();
+    }
 
   private:
+    std::size_t nextSlowly();
     std::size_t nextByPair();
     std::size_t nextByAutomaton();
     std::size_t nextCandidate(std::size_t from);
