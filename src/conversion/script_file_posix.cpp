@@ -67,6 +67,13 @@ struct ResolvedFile {
 };
 
 std::optional<ResolvedFile> resolve(const NativePath& file, std::error_code& error) {
+    struct stat own {};
+    if (::lstat(file.c_str(), &own) == 0 && !S_ISLNK(own.st_mode)) {
+        // Not a link: its folder is the one given, as it stands.
+        const NativeView folder = folderOf(file);
+        return ResolvedFile{folder.empty() ? std::string(".") : std::string(folder),
+                            std::string(fileNameOf(file))};
+    }
     const std::unique_ptr<char, decltype(&std::free)> real(::realpath(file.c_str(), nullptr),
                                                            &std::free);
     if (!real) {
@@ -348,16 +355,28 @@ std::optional<SystemFailure> ReplacementBatch::add(const NativePath& file, std::
 
 std::vector<std::optional<SystemFailure>> ReplacementBatch::commit() {
     std::vector<std::optional<SystemFailure>> results(items_.size());
+    // One flush of each file system for the whole batch, where the system has it (syncfs): it
+    // reports any write error on that file system since the files were opened, and each file's
+    // own flush, which would ask the disk to empty its cache once per file, is then needed only
+    // to tell which file an error belongs to.
+    std::vector<dev_t> flushedDevices;
 #if defined(__linux__)
-    // One flush of the file system for the whole batch: each fsync below then finds its file
-    // on the disk already and only reports an error of its own.
-    if (!items_.empty()) {
-        static_cast<void>(::syncfs(items_.front()->temporary.get()));
+    std::vector<dev_t> tried;
+    for (const auto& item : items_) {
+        const dev_t device = item->examined.status.st_dev;
+        if (std::find(tried.begin(), tried.end(), device) == tried.end()) {
+            tried.push_back(device);
+            if (::syncfs(item->temporary.get()) == 0) {
+                flushedDevices.push_back(device);
+            }
+        }
     }
 #endif
     for (std::size_t i = 0; i < items_.size(); ++i) {
         FileHandle& temporary = items_[i]->temporary;
-        if (::fsync(temporary.get()) != 0) {
+        const bool flushed = std::find(flushedDevices.begin(), flushedDevices.end(),
+                                       items_[i]->examined.status.st_dev) != flushedDevices.end();
+        if (!flushed && ::fsync(temporary.get()) != 0) {
             results[i] = cannotWrite(lastError());
         }
         // The last chance for a delayed write error to show: close is checked, not left to the

@@ -106,21 +106,22 @@ make_reference "$work/ref" forum.cgi "$demo_site/forum.cgi" help.cgi "$demo_site
 make_site "$work/pristine"
 make_site "$work/site"
 strace -f -y -o "$work/clean.trace" \
-    -e trace=openat,write,close,fsync,fchown,fchmod,rename,renameat,renameat2 \
+    -e trace=openat,write,close,fsync,syncfs,fchown,fchmod,rename,renameat,renameat2 \
     "$kqconvert" "$work/site" >/dev/null 2>&1
 sed -i "s|$work/site|SITE|g" "$work/clean.trace"
 rename_call=$(grep -oE '\b(rename|renameat|renameat2)\(' "$work/clean.trace" | head -n 1)
 rename_call=${rename_call%(}
 [[ -n $rename_call ]] || { fail "a clean run renamed nothing"; finish_suite; }
 
-# The durable order: every temporary file written, flushed and closed before it is renamed over
-# its script; the folder flushed after the renames.
+# The durable order: every temporary file written, flushed (by itself, or with its whole file
+# system) and closed before it is renamed over its script; the folder flushed after the renames.
 problems=$(awk -v rename_call="$rename_call" '
     function temporary(line) {
         return match(line, /\.kqwizard-tmp-[0-9a-f]+/) ? substr(line, RSTART, RLENGTH) : ""
     }
     $2 ~ /^write\(/ && temporary($0) != "" { written[temporary($0)] = 1 }
     $2 ~ /^fsync\(/ && temporary($0) != "" && / = 0$/ { flushed[temporary($0)] = 1 }
+    $2 ~ /^syncfs\(/ && / = 0$/ { for (name in written) flushed[name] = 1 }
     $2 ~ /^close\(/ && temporary($0) != "" && / = 0$/ { closed[temporary($0)] = 1 }
     $2 ~ /^fsync\(/ && $2 ~ /<SITE>\)$/ && / = 0$/ { pending = "" }
     $2 ~ ("^" rename_call "\\(") {
@@ -142,8 +143,24 @@ for n in $(calls fsync SITE); do
     faulted_run "EIO on fsync #$n" fsync error=EIO "$n"
     faulted_run "SIGKILL at fsync #$n" fsync signal=KILL "$n"
 done
+# The file system's flush fails: each file is flushed by itself, and one of those fails too.
+faulted_run "EIO on syncfs" syncfs error=EIO 1
+faulted_run "SIGKILL at syncfs" syncfs signal=KILL 1
+for n in 1 2 3; do
+    site=$work/site
+    make_site "$site"
+    run_kqconvert "$site" strace -f -o /dev/null -e trace=syncfs,fsync \
+        -e inject=syncfs:error=EIO -e inject=fsync:error=EIO:when=$n
+    check_site "EIO on syncfs, then on fsync #$n" "$site" ended
+    ((status == 1)) || fail "EIO on syncfs, then on fsync #$n: every script said to be done"
+done
 for n in $(calls close SITE); do
     faulted_run "EIO on close #$n" close error=EIO "$n"
+done
+# A temporary file whose close reports an error (a delayed write error) is not put in place.
+for n in $(calls close "SITE/\\$temporary_prefix"); do
+    faulted_run "EIO on closing a temporary file, close #$n" close error=EIO "$n"
+    ((status == 1)) || fail "EIO on closing a temporary file, close #$n: not reported"
 done
 for n in $(calls "$rename_call" SITE); do
     for action in error=EXDEV error=EBUSY signal=KILL; do
@@ -162,11 +179,19 @@ for n in $(calls openat SITE); do
     done
 done
 
-# Two runs at once: the first is stopped while it holds the folder (at its first fsync, its new
-# texts staged); the second must say that the folder is being converted and leave everything,
-# the first run's temporary files included; then the first finishes the work.
+# The report cannot be written out (a full disk under the output): the work is done, but the tool
+# says that its report is incomplete and does not end with status 0.
 make_site "$work/site"
-strace -f -o "$work/held.trace" -e trace=fsync -e inject=fsync:signal=STOP:when=1 \
+errors=$("$kqconvert" "$work/site" 2>&1 >/dev/full)
+status=$?
+((status == 1)) && [[ $errors == *报告没有完整输出* ]] ||
+    fail "report on a full output: status $status, said: $errors"
+
+# Two runs at once: the first is stopped while it holds the folder (when it flushes its staged
+# texts); the second must say that the folder is being converted and leave everything, the first
+# run's temporary files included; then the first finishes the work.
+make_site "$work/site"
+strace -f -o "$work/held.trace" -e trace=syncfs -e inject=syncfs:signal=STOP:when=1 \
     "$kqconvert" "$work/site" >"$work/held.out" 2>&1 &
 holder=$!
 for ((waited = 0; waited < 100; waited++)); do
@@ -174,7 +199,7 @@ for ((waited = 0; waited < 100; waited++)); do
     sleep 0.1
 done
 temporaries=$(find "$work/site" -name "$temporary_prefix*" | sort)
-[[ -n $temporaries ]] || fail "two runs: the first run staged nothing before its fsync"
+[[ -n $temporaries ]] || fail "two runs: the first run staged nothing before its flush"
 run_kqconvert "$work/site"
 ((status == 2)) && [[ $output == *正在被另一个转换程序修改* ]] ||
     fail "two runs: the second ended with status $status and said: $output"
