@@ -11,14 +11,13 @@
 #   make demo    convert a copy of examples/demo-site (in build/demo) and show every change
 #   make fuzz    build the fuzz preset and run every fuzz target (FUZZ_SECONDS each, default 60)
 #   make run     build and open the wizard under Wine (on a virtual display when DISPLAY is unset)
-#   make screenshots  a picture of every page of the wizard, under Xvfb, into docs/screenshots
 #   make clean   remove the four preset build folders
 
 SHELL := /bin/bash
 .SHELLFLAGS := -euo pipefail -c
 JOBS ?= 2
 
-.PHONY: all deps build test dist install bench bench-site demo fuzz run screenshots clean
+.PHONY: all deps build test dist install bench bench-site demo fuzz run clean
 
 all: build
 
@@ -87,13 +86,6 @@ run: deps
 	cmake --preset windows -B $(WINDOWS_BUILD)
 	cmake --build $(WINDOWS_BUILD) -j$(JOBS) --target kqwizard
 	tools/run-wizard.sh $(WINDOWS_BUILD)
-
-screenshots: deps
-	cmake --preset windows -B $(WINDOWS_BUILD)
-	cmake --build $(WINDOWS_BUILD) -j$(JOBS) --target kqwizard kqwizard_e2e
-	tests/e2e/run-e2e.sh --driver $(WINDOWS_BUILD)/tests/e2e/kqwizard_e2e.exe \
-		--wizard $(WINDOWS_BUILD)/src/app/kqwizard.exe --state $(WINDOWS_BUILD)/tests/e2e \
-		--dpi 96 --shots docs/screenshots screenshots
 
 clean:
 	rm -rf build/linux build/windows build/dist build/bench build/fuzz

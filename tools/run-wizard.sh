@@ -29,7 +29,7 @@ if [[ -z ${DISPLAY:-} ]]; then
 run-wizard: no display (DISPLAY is not set), so the wizard opens on a virtual one: Xvfb on
 $DISPLAY. To see it, look at that display from a desktop session, e.g. with a VNC server
 (x11vnc -display $DISPLAY) and a viewer, or run this from a desktop session or over
-"ssh -X" so that DISPLAY is set. "make screenshots" takes pictures of every page instead.
+"ssh -X" so that DISPLAY is set.
 Close the wizard (or press Ctrl-C) to stop.
 MESSAGE
 fi
