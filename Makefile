@@ -29,6 +29,8 @@ build: deps
 	cmake --build --preset linux -j$(JOBS)
 	cmake --preset windows
 	cmake --build --preset windows -j$(JOBS)
+	cmake --preset windows-long-host
+	cmake --build --preset windows-long-host -j$(JOBS)
 	cmake --preset dist
 	cmake --build --preset dist -j$(JOBS)
 

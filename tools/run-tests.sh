@@ -49,6 +49,8 @@ run_suite linux ctest --preset linux
 trap 'kq_wine_session_end; rm -f "$ctest_output"' EXIT
 if kq_wine_session_start; then
     run_suite windows ctest --preset windows
+    run_suite "windows (a 40-character host name)" ctest --preset windows-long-host
+    run_suite shipped ctest --preset dist
 else
     echo "run-tests: Wine did not start, so the windows tests did not run; counted as one failure"
     total_failed=$((total_failed + 1))

@@ -121,28 +121,28 @@ std::vector<std::wstring> listLines(HWND listBox) {
     return lines;
 }
 
-bool showsDrawing(HWND window, const std::function<void(HDC, const RECT&)>& draw) {
+bool matchesDrawing(HWND window, const std::function<void(HDC, const RECT&)>& draw) {
     RECT box{};
     GetWindowRect(window, &box);
     const RECT size{0, 0, box.right - box.left, box.bottom - box.top};
-    return waitUntil(
-        [&] {
-            const ScreenCopy shown(box);
-            const ScreenCopy drawn(box);
-            const HBRUSH background = CreateSolidBrush(GetPixel(shown.dc, 0, 0));
-            FillRect(drawn.dc, &size, background);
-            DeleteObject(background);
-            draw(drawn.dc, size);
-            for (int y = 0; y < size.bottom; ++y) {
-                for (int x = 0; x < size.right; ++x) {
-                    if (GetPixel(shown.dc, x, y) != GetPixel(drawn.dc, x, y)) {
-                        return false;
-                    }
-                }
+    const ScreenCopy shown(box);
+    const ScreenCopy drawn(box);
+    const HBRUSH background = CreateSolidBrush(GetPixel(shown.dc, 0, 0));
+    FillRect(drawn.dc, &size, background);
+    DeleteObject(background);
+    draw(drawn.dc, size);
+    for (int y = 0; y < size.bottom; ++y) {
+        for (int x = 0; x < size.right; ++x) {
+            if (GetPixel(shown.dc, x, y) != GetPixel(drawn.dc, x, y)) {
+                return false;
             }
-            return true;
-        },
-        3s);
+        }
+    }
+    return true;
+}
+
+bool showsDrawing(HWND window, const std::function<void(HDC, const RECT&)>& draw) {
+    return waitUntil([&] { return matchesDrawing(window, draw); }, 3s);
 }
 
 std::vector<std::wstring> Dialog::texts() const {

@@ -47,6 +47,8 @@ std::vector<std::wstring> listLines(HWND listBox);
 // Whether `window` shows on screen, pixel for pixel, what `draw` paints over its size on the
 // colour of its top-left pixel.
 bool showsDrawing(HWND window, const std::function<void(HDC, const RECT&)>& draw);
+// The same, looked at once.
+bool matchesDrawing(HWND window, const std::function<void(HDC, const RECT&)>& draw);
 
 // A message box or the folder chooser of the wizard.
 struct Dialog {

@@ -102,35 +102,76 @@ void choose(const Wizard& wizard, const fs::path& folder, Checks& checks, const 
 
 using Font = std::unique_ptr<std::remove_pointer_t<HFONT>, decltype(&DeleteObject)>;
 
-// A font of the layout at `dpi`: the window's font for a row without one of its own.
-Font layoutFont(const wizard::FontSpec& spec, int dpi) {
+// A font of the layout at `dpi`: the window's font for a row without one of its own, at
+// `points` hundredths of a point.
+Font layoutFont(const wizard::FontSpec& spec, int points, int dpi) {
     const wizard::FontSpec& row = spec.face.empty() ? wizard::windowFont : spec;
     LOGFONTW description{};
-    description.lfHeight = -MulDiv(row.pointsTimes100, dpi, 7200);
+    description.lfHeight = -MulDiv(points, dpi, 7200);
     description.lfWeight = row.bold ? FW_BOLD : FW_NORMAL;
     description.lfCharSet = GB2312_CHARSET;
     row.face.copy(description.lfFaceName, LF_FACESIZE - 1);
     return Font(CreateFontIndirectW(&description), &DeleteObject);
 }
+Font layoutFont(const wizard::FontSpec& spec, int dpi) {
+    return layoutFont(spec, (spec.face.empty() ? wizard::windowFont : spec).pointsTimes100, dpi);
+}
 
-// Every label on screen with a font of its own shows its text in that font: pixel for pixel as
-// the driver draws it.
-void expectLabelFonts(const Wizard& wizard, int dpi, Checks& checks, const std::string& when) {
+// Whether `text` in `font` fits `area`, in lines broken as a label breaks them.
+bool fits(const std::wstring& text, HFONT font, RECT area) {
+    const HDC screen = GetDC(nullptr);
+    const HGDIOBJ previous = SelectObject(screen, font);
+    RECT extent{0, 0, area.right - area.left, 0};
+    DrawTextW(screen, text.c_str(), -1, &extent,
+              DT_CALCRECT | DT_NOPREFIX | DT_EXPANDTABS | DT_WORDBREAK);
+    SelectObject(screen, previous);
+    ReleaseDC(nullptr, screen);
+    return extent.right <= area.right - area.left && extent.bottom <= area.bottom - area.top;
+}
+
+// Every label on screen shows its text in its face and whole: at the size it is drawn at, the
+// text's extent fits the label's client area; none is drawn below 9 pt, and one drawn smaller
+// than the layout's size would not fit at that size.
+void expectLabelsFit(const Wizard& wizard, int dpi, Checks& checks, const std::string& when) {
     for (const wizard::ControlSpec& row : wizard::controls) {
-        if (row.kind == wizard::ControlKind::label && !row.font.face.empty() &&
-            IsWindowVisible(wizard[row.id])) {
-            const std::wstring text = wizard.text(row.id);
-            checks.expect(showsDrawing(wizard[row.id],
-                                       [&](HDC dc, RECT area) {
-                                           const Font font = layoutFont(row.font, dpi);
-                                           const HGDIOBJ previous = SelectObject(dc, font.get());
-                                           SetBkMode(dc, TRANSPARENT);
-                                           DrawTextW(dc, text.c_str(), -1, &area,
-                                                     DT_WORDBREAK | DT_EXPANDTABS | DT_NOPREFIX);
-                                           SelectObject(dc, previous);
-                                       }),
-                          when + ": " + std::string(row.name) + " is drawn in its font");
+        if (row.kind != wizard::ControlKind::label || row.autoSize ||
+            !IsWindowVisible(wizard[row.id])) {
+            continue;
         }
+        const std::wstring text = wizard.text(row.id);
+        const int layoutPoints =
+            (row.font.face.empty() ? wizard::windowFont : row.font).pointsTimes100;
+        RECT client{};
+        GetClientRect(wizard[row.id], &client);
+        // A label in the window's font has 9 pt already; one with a font of its own is drawn at the
+        // size found by drawing it the same way.
+        int shown = row.font.face.empty() ? layoutPoints : 0;
+        waitUntil(
+            [&] {
+                for (int points = layoutPoints; points >= 900 && shown == 0; points -= 25) {
+                    const Font font = layoutFont(row.font, points, dpi);
+                    if (matchesDrawing(wizard[row.id], [&](HDC dc, RECT area) {
+                            const HGDIOBJ previous = SelectObject(dc, font.get());
+                            SetBkMode(dc, TRANSPARENT);
+                            DrawTextW(dc, text.c_str(), -1, &area,
+                                      DT_WORDBREAK | DT_EXPANDTABS | DT_NOPREFIX);
+                            SelectObject(dc, previous);
+                        })) {
+                        shown = points;
+                    }
+                }
+                return shown != 0;
+            },
+            3s);
+        const std::string what = when + ": " + std::string(row.name);
+        if (!checks.expect(shown != 0, what + " is drawn in its face, 9 pt or more")) {
+            continue;
+        }
+        checks.expect(fits(text, layoutFont(row.font, shown, dpi).get(), client),
+                      what + " shows its whole text", std::to_string(shown));
+        checks.expect(shown == layoutPoints ||
+                          !fits(text, layoutFont(row.font, layoutPoints, dpi).get(), client),
+                      what + " is made smaller only when it does not fit", std::to_string(shown));
     }
 }
 
@@ -188,7 +229,7 @@ void layout(const Context& context, Checks& checks) {
         outer.left + outer.right + outer.top + outer.bottom,
         monitor.rcWork.left + monitor.rcWork.right + monitor.rcWork.top + monitor.rcWork.bottom,
         "the window is centred on the screen (sum of its edges)");
-    expectLabelFonts(wizard, dpi, checks, "at start");
+    expectLabelsFit(wizard, dpi, checks, "at start");
 
     wizard.press(next1);
     expectPage(wizard, Frame2, checks, "next1");
@@ -200,7 +241,7 @@ void layout(const Context& context, Checks& checks) {
                        return larger.right == client.right + 150;
                    }),
                    "the window is made larger");
-    expectLabelFonts(wizard, dpi, checks, "the folder page");
+    expectLabelsFit(wizard, dpi, checks, "the folder page");
     for (const wizard::ControlSpec& row : wizard::controls) {
         const HWND window = wizard[row.id];
         const std::string what = name(row.id) + ": ";
@@ -282,7 +323,7 @@ void road(const Context& context, Checks& checks) {
     checks.equal(wizard.text(cancel), texts::finishCaption, "the finish page's button");
     checks.equal(wizard.text(Label8), report.empty() ? texts::label8 : texts::label8WithProblems,
                  "Label8 on the finish page");
-    expectLabelFonts(wizard, static_cast<int>(context.dpi), checks, "the finish page");
+    expectLabelsFit(wizard, static_cast<int>(context.dpi), checks, "the finish page");
     wizard.press(cancel);
     expectEnd(wizard, checks, "完成");
 

@@ -156,10 +156,36 @@ void ControlSet::applyDpi(UINT dpi) {
 }
 
 void ControlSet::textChanged(ControlId control) {
-    if (controlSpec(control).autoSize && controlSpec(control).kind == ControlKind::label) {
+    if (controlSpec(control).kind == ControlKind::label) {
         place(control);
     }
 }
+
+namespace {
+
+std::wstring windowText(HWND window) {
+    std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(
+        GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
+    return text;
+}
+
+// The size `text` takes in `font`: on one line, or in lines of at most `width` pixels, as the
+// static control breaks them.
+SIZE textExtent(HWND window, HFONT font, const std::wstring& text, int width, bool oneLine) {
+    const WindowDc dc(window);
+    const SelectedObject selected(dc.get(), font);
+    RECT extent{0, 0, width, 0};
+    DrawTextW(dc.get(), text.c_str(), static_cast<int>(text.size()), &extent,
+              DT_CALCRECT | DT_NOPREFIX | DT_LEFT | DT_EXPANDTABS |
+                  (oneLine ? DT_SINGLELINE : DT_WORDBREAK));
+    return {extent.right - extent.left, extent.bottom - extent.top};
+}
+
+constexpr int smallestLabelPoints = 900;  // hundredths of a point
+constexpr int labelPointsStep = 25;
+
+}  // namespace
 
 void ControlSet::place(ControlId control) {
     const ControlSpec& row = controlSpec(control);
@@ -167,23 +193,41 @@ void ControlSet::place(ControlId control) {
     if (window == nullptr || !fonts_) {
         return;
     }
-    const HFONT font = fonts_->fontFor(row.font);
-    SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-
+    FontSpec spec = row.font.face.empty() ? windowFont : row.font;
+    HFONT font = fonts_->fontFor(spec);
     int width = pixelsFromTwips(row.rect.width, dpi_);
     int height = pixelsFromTwips(row.rect.height, dpi_);
-    if (row.autoSize && row.kind == ControlKind::label) {
-        std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
-        text.resize(static_cast<std::size_t>(
-            GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
-        const WindowDc dc(window);
-        const SelectedObject selected(dc.get(), font);
-        RECT extent{};
-        DrawTextW(dc.get(), text.c_str(), static_cast<int>(text.size()), &extent,
-                  DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX | DT_LEFT);
-        width = extent.right - extent.left;
-        height = extent.bottom - extent.top;
+    if (row.kind == ControlKind::label && row.autoSize) {
+        const SIZE extent = textExtent(window, font, windowText(window), 0, true);
+        width = extent.cx;
+        height = extent.cy;
+    } else if (row.kind == ControlKind::label) {
+        // A host name longer than the design's takes room the box does not have: the largest size
+        // of the face at which the text fits, on one line for the title if any size allows.
+        const std::wstring text = windowText(window);
+        const auto largestFitting = [&](bool oneLine) -> std::optional<int> {
+            FontSpec smaller = spec;
+            for (; smaller.pointsTimes100 >= smallestLabelPoints;
+                 smaller.pointsTimes100 -= labelPointsStep) {
+                const SIZE extent =
+                    textExtent(window, fonts_->fontFor(smaller), text, width, oneLine);
+                if (extent.cx <= width && extent.cy <= height) {
+                    return smaller.pointsTimes100;
+                }
+            }
+            return std::nullopt;
+        };
+        std::optional<int> points;
+        if (control == ControlId::Label1) {
+            points = largestFitting(true);
+        }
+        if (!points) {
+            points = largestFitting(false);
+        }
+        spec.pointsTimes100 = points.value_or(std::min(spec.pointsTimes100, smallestLabelPoints));
+        font = fonts_->fontFor(spec);
     }
+    SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     SetWindowPos(window, nullptr, pixelsFromTwips(row.rect.left, dpi_),
                  pixelsFromTwips(row.rect.top, dpi_), width, height, SWP_NOZORDER | SWP_NOACTIVATE);
     InvalidateRect(window, nullptr, TRUE);

@@ -31,12 +31,16 @@ class ControlSet {
     void applyDpi(UINT dpi);
     UINT dpi() const { return dpi_; }
 
-    // An auto-sized label fits its new text; every other control keeps its box.
+    // An auto-sized label fits its new text; a label of fixed size fits it with its font; every
+    // other control keeps its box and font.
     void textChanged(ControlId control);
 
   private:
     // The layout function: the control's box in pixels, from its twips at the current DPI, and
-    // its font. An auto-sized label takes the size of its text, its top-left corner fixed.
+    // its font. An auto-sized label takes the size of its text, its top-left corner fixed; a
+    // label of fixed size whose text does not fit its box (on one line, for the title Label1)
+    // takes the largest size of its face at which it does, 9 pt at least; the title takes more
+    // lines only when no size puts it on one.
     void place(ControlId control);
     void stackInTabOrder() const;
 

@@ -72,32 +72,23 @@ std::wstring installedFace(HDC dc, std::wstring_view face) {
     return std::wstring(face);
 }
 
-FontSet::FontSet(HWND window, UINT dpi) {
-    const WindowDc dc(window);
-    const auto add = [&](const FontSpec& row) {
-        for (const Entry& entry : fonts_) {
-            if (sameSpec(entry.row, row)) {
-                return;
-            }
-        }
-        fonts_.push_back(Entry{row, createFont(dc.get(), row, dpi)});
-    };
-    add(windowFont);
+FontSet::FontSet(HWND window, UINT dpi) : window_(window), dpi_(dpi) {
+    fontFor(windowFont);
     for (const ControlSpec& control : controls) {
-        if (!control.font.face.empty()) {
-            add(control.font);
-        }
+        fontFor(control.font);
     }
 }
 
-HFONT FontSet::fontFor(const FontSpec& row) const {
+HFONT FontSet::fontFor(const FontSpec& row) {
     const FontSpec& wanted = row.face.empty() ? windowFont : row;
     for (const Entry& entry : fonts_) {
         if (sameSpec(entry.row, wanted)) {
             return entry.font.get();
         }
     }
-    return fonts_.front().font.get();
+    const WindowDc dc(window_);
+    fonts_.push_back(Entry{wanted, createFont(dc.get(), wanted, dpi_)});
+    return fonts_.back().font.get();
 }
 
 }  // namespace kq::wizard::win32

@@ -23,9 +23,9 @@ class FontSet {
     // `window` is only used to reach a device context for the face look-ups.
     FontSet(HWND window, UINT dpi);
 
-    // The font for a control: its own, or the window's when the table gives it none. Borrowed:
-    // valid as long as this set.
-    HFONT fontFor(const FontSpec& row) const;
+    // The font for a control: its own, or the window's when the table gives it none; one of
+    // another size is made when first asked for. Borrowed: valid as long as this set.
+    HFONT fontFor(const FontSpec& row);
 
   private:
     struct Entry {
@@ -33,6 +33,8 @@ class FontSet {
         UniqueHfont font;
     };
 
+    HWND window_;  // borrowed: for a device context to look faces up in
+    UINT dpi_;
     std::vector<Entry> fonts_;
 };
 
