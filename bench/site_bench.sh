@@ -13,11 +13,13 @@
 #   bench/site_bench.sh [KQCONVERT]        (default: build/bench/src/app/kqconvert)
 #
 # Environment: BENCH_RUNS (5; 3 for the largest site), BENCH_SITE_DIR (build/bench-site),
-# BENCH_MEMORY_DIR (/dev/shm/kq-bench-site).
+# BENCH_MEMORY_DIR (/dev/shm/kq-bench-site), BENCH_BEFORE (another kqconvert, say an earlier
+# version's, timed in the same runs and shown in a column of its own).
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
 kqconvert=${1:-build/bench/src/app/kqconvert}
+before=${BENCH_BEFORE:-}
 disk_dir=${BENCH_SITE_DIR:-build/bench-site}
 memory_dir=${BENCH_MEMORY_DIR:-/dev/shm/kq-bench-site}
 runs=${BENCH_RUNS:-5}
@@ -45,25 +47,32 @@ measure() {
     perl bench/make_site.pl "$work/site" "$scripts" 52000
     local mib
     mib=$(du -sm "$work/site" | cut -f1)
-    local copy=() durable=() kq=() perl_times=() run
+    local copy=() durable=() kq=() perl_times=() earlier=(0) run
     for ((run = 1; run <= n; run++)); do
-        rm -rf "$work/copy" "$work/durable" "$work/kq" "$work/perl"
+        rm -rf "$work/copy" "$work/durable" "$work/kq" "$work/perl" "$work/before"
         cp -R "$work/site" "$work/kq" && cp -R "$work/site" "$work/perl"
         copy+=("$(timed cp -R "$work/site" "$work/copy")")
         durable+=("$(timed durable_copy "$work/site" "$work/durable")")
         kq+=("$(timed "$kqconvert" "$work/kq")")
         perl_times+=("$(timed perl bench/perl_rewrite.pl "$work/perl")")
+        if [[ -n $before ]]; then
+            cp -R "$work/site" "$work/before"
+            earlier+=("$(timed "$before" "$work/before")")
+        fi
     done
     diff -r -q "$work/kq" "$work/perl" >/dev/null ||
         { echo "site-bench: kqconvert and the Perl rewrite disagree in $work" >&2; exit 1; }
-    local c d k p
+    local c d k p b
+    b=$(printf '%s\n' "${earlier[@]:1}" | median)
     c=$(printf '%s\n' "${copy[@]}" | median)
     d=$(printf '%s\n' "${durable[@]}" | median)
     k=$(printf '%s\n' "${kq[@]}" | median)
     p=$(printf '%s\n' "${perl_times[@]}" | median)
     awk -v place="$place" -v s="$scripts" -v mib="$mib" -v c="$c" -v d="$d" -v k="$k" -v p="$p" \
-        'BEGIN { printf "%-8s %7d %6d %9.3f %9.3f %9.3f %9.3f %9.2f %9.2f\n",
-                 place, s, mib, c, d, k, p, k / d, k / p }'
+        -v b="${b:-0}" 'BEGIN { printf "%-8s %7d %6d %9.3f %9.3f %9.3f %9.3f %9.2f %9.2f",
+                 place, s, mib, c, d, k, p, k / d, k / p
+                 if (b > 0) printf " %9.3f %9.2f %9.2f", b, b / d, b / p
+                 printf "\n" }'
     rm -rf "$work"
     if [[ $place == disk && $scripts == 1000 ]]; then
         awk -v k="$k" -v d="$d" 'BEGIN { exit !(k > 1.5 * d) }' &&
@@ -76,8 +85,8 @@ measure() {
 
 echo "=== site benchmark: median wall seconds of $runs runs ($(nproc) cores," \
     "$(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ *//'))"
-printf "%-8s %7s %6s %9s %9s %9s %9s %9s %9s\n" place scripts MiB "cp -R" "+ sync" kqconvert perl \
-    "kq÷durable" "kq÷perl"
+printf "%-8s %7s %6s %9s %9s %9s %9s %9s %9s%s\n" place scripts MiB "cp -R" "+ sync" kqconvert perl \
+    "kq÷durable" "kq÷perl" "${before:+    before  b÷durable    b÷perl}"
 for place in disk memory; do
     dir=$disk_dir
     [[ $place == disk ]] || dir=$memory_dir
