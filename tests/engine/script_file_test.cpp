@@ -100,6 +100,22 @@ TEST(ScriptFile, AFolderEndingInASeparatorNamesTheSameFile) {
     EXPECT_EQ(kqtest::snapshot(scratch.path()).size(), 1U) << "a temporary file was left";
 }
 
+TEST(ScriptFile, ALargeScriptComesBackByteForByte) {
+    // Over a megabyte of every byte value: read whole, then written back whole.
+    ScratchFolder scratch;
+    std::string bytes;
+    for (std::size_t i = 0; bytes.size() < (std::size_t{1} << 20) + 4321; ++i) {
+        bytes += static_cast<char>(i * 7 % 256);
+    }
+    kqtest::writeBytes(scratch / "x.cgi", bytes);
+    auto read = readScript(scratch.path().native(), script);
+    ASSERT_TRUE(read.ok());
+    EXPECT_EQ(read.value().text, bytes);
+    read.value().close();
+    ASSERT_TRUE(writeNow(scratch.path(), bytes + "!").ok());
+    EXPECT_EQ(kqtest::readBytes(scratch / "x.cgi"), bytes + "!");
+}
+
 TEST(ScriptFile, AFolderIsHeldByOneRunAtATime) {
     ScratchFolder scratch;
     std::optional<FolderLock> first = lockFolder(scratch.path().native());
