@@ -2,8 +2,7 @@
 # Runs the end-to-end driver against kqwizard.exe under Wine, on a virtual X display of its own.
 #
 #   run-e2e.sh --driver EXE --wizard EXE --state DIR --setup
-#       makes a fresh Wine prefix DIR/prefix (Chinese fonts, virtual desktop) and opens the
-#       shell's folder chooser in it once (Wine's first chooser may ignore a selection)
+#       makes a fresh Wine prefix DIR/prefix (Chinese fonts, virtual desktop)
 #   run-e2e.sh --driver EXE --wizard EXE --state DIR [--case DIR] [--dpi DPI] SCENARIO...
 #       sets the prefix's DPI (default 96) and runs the scenarios in it (the prefix is made
 #       first if it is missing); --case is the golden site (tests/data/<case>) of the road
@@ -55,7 +54,6 @@ run_driver() {
 if [[ -n $setup || ! -f $WINEPREFIX/user.reg ]]; then
     echo "run-e2e: new Wine prefix $WINEPREFIX"
     kq_gui_prefix "$WINEPREFIX" 96
-    run_driver warmup
     [[ -z $setup ]] || exit 0
 fi
 if ((${#scenarios[@]} == 0)); then
