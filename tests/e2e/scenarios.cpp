@@ -367,15 +367,25 @@ void keyboard(const Context& context, Checks& checks) {
     expectEnd(wizard, checks, "Alt+C (cancel) on the welcome page");
 }
 
+// Told to quit from outside, the program says so before it ends, rather than vanish.
+void quit(const Context& context, Checks& checks) {
+    const Wizard wizard(context.wizard);
+    wizard.postToThread(WM_QUIT);
+    answer(wizard.dialog("told to quit: the message"), texts::windowEndedFromOutside, checks,
+           "told to quit");
+    checks.expect(wizard.exitCode() == 1u, "told to quit: the program ends with exit code 1");
+}
+
 struct Scenario {
     std::wstring_view name;
     void (*run)(const Context&, Checks&);
 };
-constexpr std::array<Scenario, 5> scenarios{{{L"version", version},
+constexpr std::array<Scenario, 6> scenarios{{{L"version", version},
                                              {L"layout", layout},
                                              {L"road", road},
                                              {L"reask", reask},
-                                             {L"keyboard", keyboard}}};
+                                             {L"keyboard", keyboard},
+                                             {L"quit", quit}}};
 
 }  // namespace
 
