@@ -103,8 +103,8 @@ void choose(const Wizard& wizard, const fs::path& folder, Checks& checks, const 
 using Font = std::unique_ptr<std::remove_pointer_t<HFONT>, decltype(&DeleteObject)>;
 
 // A font of the layout at `dpi`: the window's font for a row without one of its own.
-Font layoutFont(const wizard::FontSpec& spec, int dpi) {
-    const wizard::FontSpec& row = spec.face.empty() ? wizard::windowFont : spec;
+Font layoutFont(const wizard::FontSpec& given, int dpi) {
+    const wizard::FontSpec& row = given.face.empty() ? wizard::windowFont : given;
     LOGFONTW description{};
     description.lfHeight = -MulDiv(row.pointsTimes100, dpi, 7200);
     description.lfWeight = row.bold ? FW_BOLD : FW_NORMAL;
