@@ -101,9 +101,14 @@ inline constexpr FailureWords failureWords{
     .systemClosing = L"）",
 };
 
-// What the program does not foresee: the window cannot be made (the system's error code
-// follows), or a handler meets an unexpected error (its description follows). Both end it.
-inline constexpr std::wstring_view windowNotCreated = L"无法创建向导窗口，系统错误代码 ";
+// What the program does not foresee, each of which ends it: the window cannot be made; the
+// window ends without being closed (its message queue fails, or it is destroyed or told to quit
+// from outside); the system's error code and words follow where the system gives them. Or a
+// handler meets an unexpected error (its description follows).
+inline constexpr std::wstring_view windowNotCreated = L"无法创建向导窗口。";
+inline constexpr std::wstring_view windowEndedFromOutside =
+    L"向导窗口没有经过“取消”或“完成”就被系统结束了，程序将退出。";
+inline constexpr std::wstring_view systemErrorCode = L"系统错误代码 ";
 inline constexpr std::wstring_view internalFailure = L"内部错误，程序将退出：";
 
 }  // namespace kq::wizard::texts

@@ -83,6 +83,10 @@ class Wizard {
     void press(ControlId id) const;
     // A key message posted to the control that has the focus.
     void key(UINT message, WPARAM key, LPARAM flags = 0) const;
+    // A message posted to the program's window thread, not to a window (WM_QUIT).
+    void postToThread(UINT message) const {
+        PostThreadMessageW(process_.dwThreadId, message, 0, 0);
+    }
     HWND focus() const;
     // The dialog box the wizard opens next (Aborted when none comes).
     Dialog dialog(const std::string& what) const;

@@ -2,16 +2,15 @@
 # Runs the end-to-end driver against kqwizard.exe under Wine, on a virtual X display of its own.
 #
 #   run-e2e.sh --driver EXE --wizard EXE --state DIR --setup
-#       makes a fresh Wine prefix DIR/prefix (Chinese fonts, virtual desktop) and opens the
-#       shell's folder chooser in it once (Wine's first chooser may ignore a selection)
+#       makes a fresh Wine prefix DIR/prefix (Chinese fonts, virtual desktop)
 #   run-e2e.sh --driver EXE --wizard EXE --state DIR [--case DIR] [--dpi DPI] SCENARIO...
 #       sets the prefix's DPI (default 96) and runs the scenarios in it (the prefix is made
 #       first if it is missing); --case is the golden site (tests/data/<case>) of the road
 #       scenario
 #
-# The sites go into a new folder of DIR, removed afterwards; not under /tmp or /var/tmp: the
-# shell's folder chooser matches every folder on the way to the one selected by its time stamp
-# too, so a selection fails while other programs add and remove files in those folders.
+# The sites go into a new folder, removed afterwards, that the prefix reaches as drive S:. The
+# shell's folder chooser matches every folder on the way to a selection by its time stamp too,
+# so a selection under Z:\tmp, say, fails while other programs add and remove files in /tmp.
 # The exit code is the driver's: 0 only when every check passed.
 set -euo pipefail
 
@@ -39,23 +38,13 @@ fi
 mkdir -p "$state"
 export WINEPREFIX=$(cd "$state" && pwd)/prefix  # Wine wants an absolute prefix path
 
-work=$(mktemp -d "$state/work.XXXXXX")
-trap 'kq_xvfb_stop; rm -rf "$work"' EXIT
-
-# run_driver SCENARIO... : the driver in the current prefix, on a display of its own.
-run_driver() {
-    kq_xvfb_start
-    local status=0
-    wine "$driver" "$@" --wizard "$(winepath -w "$wizard")" --work "$(winepath -w "$work")" \
-        --case "$(winepath -w "$golden")" --dpi "$dpi" || status=$?
-    kq_xvfb_stop
-    return "$status"
-}
+work=$(mktemp -d)
+sites=$WINEPREFIX/dosdevices/s:
+trap 'kq_xvfb_stop; rm -rf "$work" "$sites"' EXIT
 
 if [[ -n $setup || ! -f $WINEPREFIX/user.reg ]]; then
     echo "run-e2e: new Wine prefix $WINEPREFIX"
     kq_gui_prefix "$WINEPREFIX" 96
-    run_driver warmup
     [[ -z $setup ]] || exit 0
 fi
 if ((${#scenarios[@]} == 0)); then
@@ -63,4 +52,7 @@ if ((${#scenarios[@]} == 0)); then
     exit 2
 fi
 kq_gui_dpi "$dpi"
-run_driver "${scenarios[@]}"
+ln -sfn "$work" "$sites"
+kq_xvfb_start
+wine "$driver" "${scenarios[@]}" --wizard "$(winepath -w "$wizard")" --work 'S:\' \
+    --case "$(winepath -w "$golden")" --dpi "$dpi"

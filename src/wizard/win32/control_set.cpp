@@ -101,6 +101,9 @@ ControlSet::ControlSet(HWND form, HINSTANCE instance, const Pictures& pictures) 
             reinterpret_cast<HMENU>(static_cast<INT_PTR>(controlIdOf(row.id))), instance,
             // Panels draw from the pictures and only read them.
             kind.panel ? const_cast<Pictures*>(&pictures) : nullptr);
+        if (windows_[indexOf(row.id)] == nullptr && creationError_ == ERROR_SUCCESS) {
+            creationError_ = GetLastError();
+        }
         if (row.kind == ControlKind::progressBar) {
             SendMessageW((*this)[row.id], PBM_SETRANGE32, static_cast<WPARAM>(pgAtStart.minimum),
                          static_cast<LPARAM>(pgAtStart.maximum));

@@ -26,6 +26,8 @@ class ControlSet {
 
     // False when a control could not be created.
     bool complete() const;
+    // The system's error for the first control that could not be created.
+    DWORD creationError() const { return creationError_; }
 
     // Fonts for `dpi`, then every control placed from the layout table at that DPI.
     void applyDpi(UINT dpi);
@@ -48,6 +50,7 @@ class ControlSet {
     std::array<HWND, controlCount> windows_{};
     UINT dpi_ = 0;
     std::optional<FontSet> fonts_;
+    DWORD creationError_ = ERROR_SUCCESS;
 };
 
 }  // namespace kq::wizard::win32

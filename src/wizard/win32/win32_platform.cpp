@@ -34,7 +34,7 @@ void Win32Platform::showErrorMessage(std::wstring_view text, std::wstring_view c
 }
 
 void Win32Platform::endProgram() {
-    DestroyWindow(form_);
+    SendMessageW(form_, WM_CLOSE, 0, 0);  // closed as by its close box
 }
 
 }  // namespace kq::wizard::win32

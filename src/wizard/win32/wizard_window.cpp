@@ -2,8 +2,10 @@
 
 #include <exception>
 #include <string>
+#include <system_error>
 
 #include "control_ids.hpp"
+#include "conversion/failure_text.hpp"
 #include "conversion/native_text.hpp"
 #include "dpi.hpp"
 #include "panel.hpp"
@@ -51,6 +53,14 @@ void reportInternalFailure(HWND owner, const std::exception& failure) {
     showFailure(owner, std::wstring(wizard::texts::internalFailure) + wideFromUtf8(failure.what()));
 }
 
+// The system's error code and its words for it.
+std::wstring systemReason(DWORD error) {
+    return std::wstring(wizard::texts::systemErrorCode) + std::to_wstring(error) +
+           std::wstring(wizard::texts::failureWords.systemOpening) +
+           systemMessage(std::error_code(static_cast<int>(error), std::system_category())) +
+           std::wstring(wizard::texts::failureWords.systemClosing);
+}
+
 }  // namespace
 
 WizardWindow::WizardWindow(HINSTANCE instance) : instance_(instance), pictures_(instance) {
@@ -63,7 +73,8 @@ WizardWindow::WizardWindow(HINSTANCE instance) : instance_(instance), pictures_(
     CreateWindowExW(formExStyle, formClassName, title.c_str(), formStyle, 0, 0, 100, 100, nullptr,
                     nullptr, instance, this);
     if (!window_ || !controls_ || !controls_->complete()) {
-        creationError_ = GetLastError();
+        // onCreate keeps the error of a control that could not be made.
+        creationError_ = creationError_ != ERROR_SUCCESS ? creationError_ : GetLastError();
         window_.reset();
         return;
     }
@@ -81,19 +92,28 @@ WizardWindow::WizardWindow(HINSTANCE instance) : instance_(instance), pictures_(
 
 int WizardWindow::run(int showCommand) {
     if (!window_) {
-        showFailure(nullptr, std::wstring(wizard::texts::windowNotCreated) +
-                                 std::to_wstring(creationError_));
+        showFailure(nullptr,
+                    std::wstring(wizard::texts::windowNotCreated) + systemReason(creationError_));
         return 1;
     }
     ShowWindow(window_.get(), showCommand);
     UpdateWindow(window_.get());
     MSG message{};
-    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+    BOOL got = FALSE;
+    while ((got = GetMessageW(&message, nullptr, 0, 0)) > 0) {
         // The dialog manager takes Tab, the arrow keys and the access keys.
         if (!window_ || !IsDialogMessageW(window_.get(), &message)) {
             TranslateMessage(&message);
             DispatchMessageW(&message);
         }
+    }
+    if (!closing_) {
+        // Not closed, yet the loop is over: the queue failed (the system says why), or the
+        // window was destroyed or told to quit from outside. Say so rather than vanish.
+        const DWORD error = GetLastError();
+        showFailure(window_.get(), std::wstring(wizard::texts::windowEndedFromOutside) +
+                                       (got < 0 ? systemReason(error) : std::wstring()));
+        return 1;
     }
     return 0;
 }
@@ -137,7 +157,7 @@ LRESULT CALLBACK WizardWindow::windowProc(HWND window, UINT message, WPARAM wPar
         return self->dispatch(window, message, wParam, lParam);
     } catch (const std::exception& failure) {
         reportInternalFailure(window, failure);
-        DestroyWindow(window);
+        self->onClose();
         return 0;
     }
 }
@@ -181,7 +201,11 @@ LRESULT WizardWindow::dispatch(HWND window, UINT message, WPARAM wParam, LPARAM 
 
 LRESULT WizardWindow::onCreate(HWND window) {
     controls_.emplace(window, instance_, pictures_);
-    return controls_->complete() ? 0 : -1;
+    if (!controls_->complete()) {
+        creationError_ = controls_->creationError();
+        return -1;
+    }
+    return 0;
 }
 
 void WizardWindow::onCommand(int id, int code) {
@@ -244,11 +268,16 @@ bool WizardWindow::onSetCursor(WORD hitTest) {
 
 void WizardWindow::onClose() {
     // The close box ends the program like `cancel`: nothing is saved and nothing asks first.
+    closing_ = true;
     DestroyWindow(window_.get());
 }
 
 void WizardWindow::onDestroy() {
-    PostQuitMessage(0);
+    // A window that fails while it is made ends nothing: its failure is still to be shown, and a
+    // quit message waiting in the queue would close that message box at once.
+    if (form_) {
+        PostQuitMessage(0);
+    }
 }
 
 void WizardWindow::onNcDestroy() {

@@ -25,8 +25,9 @@ class WizardWindow {
     WizardWindow& operator=(const WizardWindow&) = delete;
     ~WizardWindow() = default;
 
-    // Shows the window centred on the screen and handles its messages until it is gone. The
-    // program's exit code: 0, or 1 when the window could not be created.
+    // Shows the window centred on the screen and handles its messages until it is closed. The
+    // program's exit code: 0, or 1 when the window could not be made or ended without being
+    // closed (both said in a message box).
     int run(int showCommand);
 
   private:
@@ -57,6 +58,9 @@ class WizardWindow {
     std::optional<Win32Platform> platform_;
     std::optional<Form1> form_;
     DWORD creationError_ = ERROR_SUCCESS;  // why the window could not be made
+    // The window is closed on purpose: by the user, or after a failure that was shown. Any other
+    // end of the window comes from outside.
+    bool closing_ = false;
     // Last, so that it goes first: the window is destroyed while the form still exists.
     UniqueHwnd window_;
 };
