@@ -3,6 +3,7 @@
 // (script_file_posix.cpp, script_file_windows.cpp). Private to the script file layer.
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -60,6 +61,8 @@ class ReplacementBatch {
   private:
     struct Item;
     std::vector<std::unique_ptr<Item>> items_;
+    // The folders the batch writes in, opened once each (on POSIX; unused on Windows).
+    std::map<std::string, std::shared_ptr<const FileHandle>> folders_;
 };
 
 // An exclusive lock on `folder`, held as long as the handle and released by the system when the

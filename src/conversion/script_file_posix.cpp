@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <map>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -163,18 +164,16 @@ std::string readToEnd(const FileHandle& file, std::error_code& error) {
     }
     std::string bytes;
     bytes.reserve(static_cast<std::size_t>(status.st_size) + rewriteRoom);
-#if defined(MADV_HUGEPAGE)
-    // A large script's buffer in pages of 2 MiB where the system offers them: a few hundred
-    // page faults instead of one for every 4 KiB, which cost more than the reading itself.
-    constexpr std::size_t hugePage = std::size_t{2} << 20U;
-    if (bytes.capacity() >= 2 * hugePage) {
+#if defined(MADV_POPULATE_WRITE)
+    // A large script's buffer made present in one call: page by page, its faults would cost more
+    // than the reading itself. (Where the system lacks the call, the faults come as before.)
+    constexpr std::size_t pageAligned = 4096;
+    if (bytes.capacity() >= 16 * pageAligned) {
         const auto start = reinterpret_cast<std::uintptr_t>(bytes.data());
-        const std::uintptr_t first = (start + hugePage - 1) & ~(hugePage - 1);
-        const std::uintptr_t last = (start + bytes.capacity()) & ~(hugePage - 1);
-        if (last > first) {
-            static_cast<void>(
-                ::madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE));
-        }
+        const std::uintptr_t first = (start + pageAligned - 1) & ~(pageAligned - 1);
+        const std::uintptr_t last = (start + bytes.capacity()) & ~(pageAligned - 1);
+        static_cast<void>(
+            ::madvise(reinterpret_cast<void*>(first), last - first, MADV_POPULATE_WRITE));
     }
 #endif
     bytes.resize(static_cast<std::size_t>(status.st_size));
@@ -203,26 +202,37 @@ namespace {
 // its status.
 struct ExaminedScript {
     ResolvedFile target;
-    FileHandle folder;
+    std::shared_ptr<const FileHandle> folder;
     struct stat status {};
 };
 
+// The folders that scripts are examined in, each opened once: by their path as resolved.
+using OpenFolders = std::map<std::string, std::shared_ptr<const FileHandle>>;
+
 // The checks made before anything is written: the script exists (this replaces a script, it
 // never creates one), is a regular file, and is not read-only.
-std::optional<SystemFailure> examine(const NativePath& file, ExaminedScript& script) {
+std::optional<SystemFailure> examine(const NativePath& file, ExaminedScript& script,
+                                     OpenFolders& folders) {
     std::error_code error;
     std::optional<ResolvedFile> target = resolve(file, error);
     if (!target) {
         return cannotWrite(error);
     }
     script.target = std::move(*target);
-    script.folder.reset(retryOnInterrupt(
-        [&] { return ::open(script.target.folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); }));
-    if (!script.folder.holds()) {
-        return cannotWrite(lastError());
+    std::shared_ptr<const FileHandle>& folder = folders[script.target.folder];
+    if (!folder) {
+        auto opened = std::make_shared<FileHandle>(retryOnInterrupt([&] {
+            return ::open(script.target.folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        }));
+        if (!opened->holds()) {
+            folders.erase(script.target.folder);
+            return cannotWrite(lastError());
+        }
+        folder = std::move(opened);
     }
+    script.folder = folder;
     const char* const fileName = script.target.fileName.c_str();
-    if (::fstatat(script.folder.get(), fileName, &script.status, 0) != 0) {
+    if (::fstatat(script.folder->get(), fileName, &script.status, 0) != 0) {
         return cannotWrite(lastError());
     }
     if (!S_ISREG(script.status.st_mode)) {
@@ -234,7 +244,7 @@ std::optional<SystemFailure> examine(const NativePath& file, ExaminedScript& scr
     if ((script.status.st_mode & S_IWUSR) == 0) {
         return SystemFailure{FailureKind::readOnly, systemError(EACCES)};
     }
-    if (::faccessat(script.folder.get(), fileName, W_OK, AT_EACCESS) != 0) {
+    if (::faccessat(script.folder->get(), fileName, W_OK, AT_EACCESS) != 0) {
         const bool denied = errno == EACCES || errno == EPERM || errno == EROFS;
         return SystemFailure{denied ? FailureKind::readOnly : FailureKind::cannotWrite,
                              lastError()};
@@ -268,7 +278,7 @@ bool ownerCanBeKept(const ExaminedScript& script) {
         return false;
     }
     struct stat folder {};
-    if (::fstat(script.folder.get(), &folder) != 0) {
+    if (::fstat(script.folder->get(), &folder) != 0) {
         return false;
     }
     const gid_t newFileGroup = (folder.st_mode & S_ISGID) != 0 ? folder.st_gid : ::getegid();
@@ -279,11 +289,12 @@ bool ownerCanBeKept(const ExaminedScript& script) {
 
 std::optional<SystemFailure> checkReplaceable(const NativePath& file) {
     ExaminedScript script;
-    if (auto failed = examine(file, script)) {
+    OpenFolders folders;
+    if (auto failed = examine(file, script, folders)) {
         return failed;
     }
     // The temporary file is created in the folder, which must therefore be writable.
-    if (::faccessat(script.folder.get(), ".", W_OK | X_OK, AT_EACCESS) != 0) {
+    if (::faccessat(script.folder->get(), ".", W_OK | X_OK, AT_EACCESS) != 0) {
         return cannotWrite(lastError());
     }
     if (!ownerCanBeKept(script)) {
@@ -305,10 +316,10 @@ ReplacementBatch::~ReplacementBatch() = default;
 
 std::optional<SystemFailure> ReplacementBatch::add(const NativePath& file, std::string_view bytes) {
     auto item = std::make_unique<Item>();
-    if (auto failed = examine(file, item->examined)) {
+    if (auto failed = examine(file, item->examined, folders_)) {
         return failed;
     }
-    const FileHandle& folder = item->examined.folder;
+    const FileHandle& folder = *item->examined.folder;
     const struct stat& script = item->examined.status;
     for (unsigned attempt = 0; attempt < temporaryNameAttempts && !item->temporary.holds();
          ++attempt) {
@@ -346,8 +357,12 @@ std::optional<SystemFailure> ReplacementBatch::add(const NativePath& file, std::
         return cannotWrite(lastError());
     }
 #if defined(__linux__)
-    // The disk starts writing now, while the next scripts are converted; commit waits for it.
-    static_cast<void>(::sync_file_range(temporary, 0, 0, SYNC_FILE_RANGE_WRITE));
+    // A large script's disk write starts now, while the next scripts are converted; commit
+    // waits for it. (For a small one the call costs more than it saves.)
+    constexpr std::size_t earlyWriteFrom = std::size_t{1} << 20U;
+    if (bytes.size() >= earlyWriteFrom) {
+        static_cast<void>(::sync_file_range(temporary, 0, 0, SYNC_FILE_RANGE_WRITE));
+    }
 #endif
     items_.push_back(std::move(item));
     return std::nullopt;
@@ -393,7 +408,7 @@ std::vector<std::optional<SystemFailure>> ReplacementBatch::commit() {
         if (results[i]) {
             continue;
         }
-        const int folder = item.examined.folder.get();
+        const int folder = item.examined.folder->get();
         if (::renameat(folder, item.entry->name().c_str(), folder,
                        item.examined.target.fileName.c_str()) != 0) {
             results[i] = cannotWrite(lastError());
@@ -408,7 +423,7 @@ std::vector<std::optional<SystemFailure>> ReplacementBatch::commit() {
     std::vector<std::pair<dev_t, ino_t>> flushed;
     for (const std::size_t i : renamedIn) {
         struct stat folder {};
-        const int descriptor = items_[i]->examined.folder.get();
+        const int descriptor = items_[i]->examined.folder->get();
         if (::fstat(descriptor, &folder) == 0 &&
             std::find(flushed.begin(), flushed.end(), std::pair{folder.st_dev, folder.st_ino}) ==
                 flushed.end()) {
@@ -417,6 +432,7 @@ std::vector<std::optional<SystemFailure>> ReplacementBatch::commit() {
         }
     }
     items_.clear();
+    folders_.clear();
     return results;
 }
 
@@ -462,12 +478,17 @@ std::vector<FolderEntry> folderEntries(const NativePath& folder, std::error_code
         if (name == "." || name == "..") {
             continue;
         }
-        struct stat own {};
-        struct stat followed {};
-        const bool plain = ::fstatat(descriptor, found->d_name, &own, AT_SYMLINK_NOFOLLOW) == 0 &&
-                           S_ISREG(own.st_mode);
-        const bool regular =
-            ::fstatat(descriptor, found->d_name, &followed, 0) == 0 && S_ISREG(followed.st_mode);
+        // The folder's own record of the kind spares the status calls for all but links.
+        bool plain = found->d_type == DT_REG;
+        bool regular = plain;
+        if (found->d_type == DT_LNK || found->d_type == DT_UNKNOWN) {
+            struct stat own {};
+            struct stat followed {};
+            plain = ::fstatat(descriptor, found->d_name, &own, AT_SYMLINK_NOFOLLOW) == 0 &&
+                    S_ISREG(own.st_mode);
+            regular = ::fstatat(descriptor, found->d_name, &followed, 0) == 0 &&
+                      S_ISREG(followed.st_mode);
+        }
         entries.push_back({NativePath(name), regular, plain, name.front() == '.'});
         errno = 0;
     }
