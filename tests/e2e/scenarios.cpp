@@ -113,8 +113,8 @@ Font layoutFont(const wizard::FontSpec& given, int points, int dpi) {
     row.face.copy(description.lfFaceName, LF_FACESIZE - 1);
     return Font(CreateFontIndirectW(&description), &DeleteObject);
 }
-Font layoutFont(const wizard::FontSpec& spec, int dpi) {
-    return layoutFont(spec, (spec.face.empty() ? wizard::windowFont : spec).pointsTimes100, dpi);
+Font layoutFont(const wizard::FontSpec& given, int dpi) {
+    return layoutFont(given, (given.face.empty() ? wizard::windowFont : given).pointsTimes100, dpi);
 }
 
 // Whether `text` in `font` fits `area`, in lines broken as a label breaks them.

@@ -196,8 +196,8 @@ void ControlSet::place(ControlId control) {
     if (window == nullptr || !fonts_) {
         return;
     }
-    FontSpec spec = row.font.face.empty() ? windowFont : row.font;
-    HFONT font = fonts_->fontFor(spec);
+    FontSpec wanted = row.font.face.empty() ? windowFont : row.font;
+    HFONT font = fonts_->fontFor(wanted);
     int width = pixelsFromTwips(row.rect.width, dpi_);
     int height = pixelsFromTwips(row.rect.height, dpi_);
     if (row.kind == ControlKind::label && row.autoSize) {
@@ -209,7 +209,7 @@ void ControlSet::place(ControlId control) {
         // of the face at which the text fits, on one line for the title if any size allows.
         const std::wstring text = windowText(window);
         const auto largestFitting = [&](bool oneLine) -> std::optional<int> {
-            FontSpec smaller = spec;
+            FontSpec smaller = wanted;
             for (; smaller.pointsTimes100 >= smallestLabelPoints;
                  smaller.pointsTimes100 -= labelPointsStep) {
                 const SIZE extent =
@@ -227,8 +227,9 @@ void ControlSet::place(ControlId control) {
         if (!points) {
             points = largestFitting(false);
         }
-        spec.pointsTimes100 = points.value_or(std::min(spec.pointsTimes100, smallestLabelPoints));
-        font = fonts_->fontFor(spec);
+        wanted.pointsTimes100 =
+            points.value_or(std::min(wanted.pointsTimes100, smallestLabelPoints));
+        font = fonts_->fontFor(wanted);
     }
     SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     SetWindowPos(window, nullptr, pixelsFromTwips(row.rect.left, dpi_),
