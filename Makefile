@@ -11,7 +11,7 @@
 #   make demo    convert a copy of examples/demo-site (in build/demo) and show every change
 #   make fuzz    build the fuzz preset and run every fuzz target (FUZZ_SECONDS each, default 60)
 #   make run     build and open the wizard under Wine (on a virtual display when DISPLAY is unset)
-#   make clean   remove the four preset build folders
+#   make clean   remove the build folders of the presets
 
 SHELL := /bin/bash
 .SHELLFLAGS := -euo pipefail -c
@@ -90,4 +90,4 @@ run: deps
 	tools/run-wizard.sh $(WINDOWS_BUILD)
 
 clean:
-	rm -rf build/linux build/windows build/dist build/bench build/fuzz
+	rm -rf build/linux build/windows build/windows-long-host build/dist build/bench build/fuzz
