@@ -54,7 +54,6 @@ class ReplacementBatch {
 
     // Nothing is added when it fails; the file keeps its old content.
     std::optional<SystemFailure> add(const NativePath& file, std::string_view bytes);
-    std::size_t size() const { return items_.size(); }
     // One result per added file, in the order added; the batch is empty afterwards.
     std::vector<std::optional<SystemFailure>> commit();
 
@@ -93,8 +92,8 @@ struct FolderEntry {
 // folder cannot be listed.
 std::vector<FolderEntry> folderEntries(const NativePath& folder, std::error_code& error);
 
-// Removes the file; false when it could not be removed.
-bool removeFile(const NativePath& file);
+// Removes the file if the system lets it.
+void removeFile(const NativePath& file);
 
 // The file that `file` finally leads to when it is a symbolic link; nullopt for any other file
 // and for a link that leads nowhere.

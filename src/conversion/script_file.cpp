@@ -91,17 +91,14 @@ Status checkWritable(const NativePath& folder, const NativePath& name) {
     return asStatus(name, platform::checkReplaceable(joinPath(folder, name)));
 }
 
-std::size_t removeLeftoverTemporaries(const NativePath& folder) {
+void removeLeftoverTemporaries(const NativePath& folder) {
     std::error_code error;
-    std::size_t removed = 0;
     for (const platform::FolderEntry& entry : platform::folderEntries(folder, error)) {
         // Only plain files: a folder or a link with such a name is not ours.
-        if (entry.plainFile && isTemporaryFileName(entry.name) &&
-            platform::removeFile(joinPath(folder, entry.name))) {
-            ++removed;
+        if (entry.plainFile && isTemporaryFileName(entry.name)) {
+            platform::removeFile(joinPath(folder, entry.name));
         }
     }
-    return removed;
 }
 
 std::optional<NativePath> linkTarget(const NativePath& folder, const NativePath& name) {

@@ -62,7 +62,6 @@ class ScriptBatch {
     // Whether staging failed for want of room, which the staged texts, once in place, may give
     // back (the old contents they replace are freed then).
     static bool outOfRoom(const ScriptFailure& failure);
-    std::size_t size() const { return names_.size(); }
     // One status per staged script, in the order staged; the batch is empty afterwards.
     std::vector<Status> commit();
 
@@ -85,9 +84,10 @@ struct FolderLock {
 std::optional<FolderLock> lockFolder(const NativePath& folder);
 
 // Removes the temporary files that a run killed in the middle of a write left in `folder`: the
-// regular files named temporaryPrefix and 16 lower-case hexadecimal digits. Returns how many it
-// removed. Meant for the start of a pass, when no write of this program is under way there.
-std::size_t removeLeftoverTemporaries(const NativePath& folder);
+// regular files named temporaryPrefix and 16 lower-case hexadecimal digits. One that cannot be
+// removed stays for the next run. Meant for the start of a pass, when no write of this program is
+// under way there.
+void removeLeftoverTemporaries(const NativePath& folder);
 
 // The file that the script `name` of `folder` finally leads to when that name is a symbolic
 // link (its temporary files are made in that file's folder); nullopt for any other name, and

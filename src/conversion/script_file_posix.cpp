@@ -499,8 +499,8 @@ std::vector<FolderEntry> folderEntries(const NativePath& folder, std::error_code
     return entries;
 }
 
-bool removeFile(const NativePath& file) {
-    return ::unlink(file.c_str()) == 0;
+void removeFile(const NativePath& file) {
+    ::unlink(file.c_str());
 }
 
 std::optional<NativePath> linkTarget(const NativePath& file) {

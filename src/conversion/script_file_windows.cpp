@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <array>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -189,7 +190,10 @@ std::optional<SystemFailure> examine(const NativePath& file, ExaminedScript& scr
         return cannotWrite(error);
     }
     script.target = std::move(*target);
-    script.attributes = ::GetFileAttributesW(script.target.c_str());
+    // A link's own attributes are not its file's: those are asked for once more.
+    script.attributes = (givenAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0
+                            ? givenAttributes
+                            : ::GetFileAttributesW(script.target.c_str());
     if (script.attributes == INVALID_FILE_ATTRIBUTES) {
         return cannotWrite(lastError());
     }
@@ -311,12 +315,16 @@ std::vector<FolderEntry> folderEntries(const NativePath& folder, std::error_code
     error.clear();
     std::vector<FolderEntry> entries;
     WIN32_FIND_DATAW found{};
-    const HANDLE search = ::FindFirstFileExW(joinPath(folder, L"*").c_str(), FindExInfoBasic,
+    struct SearchCloser {
+        void operator()(HANDLE search) const { ::FindClose(search); }
+    };
+    const HANDLE opened = ::FindFirstFileExW(joinPath(folder, L"*").c_str(), FindExInfoBasic,
                                              &found, FindExSearchNameMatch, nullptr, 0);
-    if (search == INVALID_HANDLE_VALUE) {
+    if (opened == INVALID_HANDLE_VALUE) {
         error = lastError();
         return entries;
     }
+    const std::unique_ptr<void, SearchCloser> search(opened);
     do {
         const std::wstring_view name(found.cFileName);
         if (name == L"." || name == L"..") {
@@ -336,9 +344,8 @@ std::vector<FolderEntry> folderEntries(const NativePath& folder, std::error_code
         }
         entries.push_back({NativePath(name), regular, regular && !link,
                            (attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) != 0});
-    } while (::FindNextFileW(search, &found) != FALSE);
+    } while (::FindNextFileW(search.get(), &found) != FALSE);
     const DWORD ended = ::GetLastError();
-    ::FindClose(search);
     if (ended != ERROR_NO_MORE_FILES) {
         error = windowsError(ended);
         entries.clear();
@@ -346,8 +353,8 @@ std::vector<FolderEntry> folderEntries(const NativePath& folder, std::error_code
     return entries;
 }
 
-bool removeFile(const NativePath& file) {
-    return ::DeleteFileW(file.c_str()) != FALSE;
+void removeFile(const NativePath& file) {
+    ::DeleteFileW(file.c_str());
 }
 
 std::optional<NativePath> linkTarget(const NativePath& file) {

@@ -38,10 +38,15 @@ constexpr std::size_t batchSize = 256;
 // One run over the list: the batch of staged texts, and what each staged script is waiting for.
 class SiteRun {
   public:
-    // `reports` receives the report of each script, in list order, from the caller.
-    SiteRun(const NativePath& folder, const SiteOptions& options,
+    // `finalFolder` is where the folder's own files stand, with every link followed. `reports`
+    // receives the report of each script, in list order, from the caller.
+    SiteRun(const NativePath& folder, const NativePath& finalFolder, const SiteOptions& options,
             std::vector<ScriptReport>& reports)
-        : folder_(folder), options_(options), reports_(reports), batch_(folder) {}
+        : folder_(folder),
+          finalFolder_(finalFolder),
+          options_(options),
+          reports_(reports),
+          batch_(folder) {}
 
     // Read, and when the script carries the package marker, switch the library, give the four
     // upload scripts their upload rewrite, and stage the new text once. `target` is the file the
@@ -65,18 +70,18 @@ class SiteRun {
     Status stage(const NativePath& name, std::string_view text);
 
     const NativePath& folder_;
+    const NativePath& finalFolder_;
     const SiteOptions& options_;
     std::vector<ScriptReport>& reports_;
     ScriptBatch batch_;
     std::vector<Staged> staged_;
     // Where the files staged for stand, with every link followed.
-    std::optional<NativePath> finalFolder_ = finalPath(folder_);
     std::set<NativePath> stagedFiles_;
 };
 
 ScriptReport SiteRun::convert(std::size_t index, const NativePath& name,
                               const std::optional<NativePath>& target) {
-    const NativePath file = target ? *target : joinPath(finalFolder_.value_or(folder_), name);
+    const NativePath file = target ? *target : joinPath(finalFolder_, name);
     if (stagedFiles_.contains(file)) {
         commit();
     }
@@ -127,7 +132,7 @@ Status SiteRun::stage(const NativePath& name, std::string_view text) {
     Status staged = batch_.stage(name, text);
     // On a full disk the staged texts hold room that their old contents give back once they are
     // in place: then there may be room for this one.
-    if (!staged && ScriptBatch::outOfRoom(staged.failure()) && batch_.size() > 0) {
+    if (!staged && ScriptBatch::outOfRoom(staged.failure()) && !staged_.empty()) {
         commit();
         staged = batch_.stage(name, text);
     }
@@ -158,13 +163,14 @@ SiteReport convertSite(const NativePath& folder, const std::vector<NativePath>& 
         site.folderBusy = true;
         return site;
     }
+    const NativePath finalFolder = finalPath(folder).value_or(folder);
     // A link's file is written in the folder it is in: what a killed run left there is removed
-    // too, once, before the first write there.
-    std::set<NativePath> tidiedFolders;
+    // too, once, before the first write there. The site folder itself is tidied first.
+    std::set<NativePath> tidiedFolders{finalFolder};
     if (!options.dryRun) {
         removeLeftoverTemporaries(folder);
     }
-    SiteRun run(folder, options, site.scripts);
+    SiteRun run(folder, finalFolder, options, site.scripts);
     site.scripts.reserve(names.size());
     for (std::size_t index = 0; index < names.size(); ++index) {
         const NativePath& name = names[index];
@@ -180,6 +186,7 @@ SiteReport convertSite(const NativePath& folder, const std::vector<NativePath>& 
     run.commit();
     return site;
 }
+
 std::vector<ScriptReport> problemsOf(const std::vector<ScriptReport>& reports) {
     std::vector<ScriptReport> problems;
     std::copy_if(reports.begin(), reports.end(), std::back_inserter(problems),

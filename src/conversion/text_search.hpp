@@ -5,9 +5,9 @@
 // of a double-byte character always compare exactly. A match starts and ends on character
 // boundaries of the text being searched.
 //
-// Candidates are found by two of the needle's rarest bytes at their fixed distance, sixteen text
-// positions at a time where the processor has SSE2, then checked character by character. When
-// checking costs more than the scan saves (a text of near misses), the search goes on with the
+// Candidates are found by two of the needle's rarest bytes at their fixed distance, 32 or 16 text
+// positions at a time where the processor has AVX2 or SSE2, then checked character by character.
+// When checking costs more than the scan saves (a text of near misses), the search goes on with the
 // matcher's automaton, so that it stays linear.
 
 #include <array>

@@ -95,8 +95,9 @@ void Form1::showWorkPageAndConvert() {
 }
 
 void Form1::returnToFolderPage() {
-    // The user cancelled the folder choice that the pass asked for: nothing was converted, so
-    // the user is back where the folder is chosen, with every button live.
+    // The pass did not run (the user cancelled the folder choice it asked for, or another run
+    // holds the folder): nothing was converted, so the user is back where the folder is chosen,
+    // with every button live.
     state_.setVisible(Frame3, false);
     state_.setVisible(Frame2, true);
     state_.setVisible(Picture1, true);
