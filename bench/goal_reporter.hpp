@@ -25,8 +25,7 @@ class GoalReporter : public benchmark::ConsoleReporter {
     void ReportRuns(const std::vector<Run>& runs) override {
         ConsoleReporter::ReportRuns(runs);
         for (const Run& run : runs) {
-            std::string problem =
-                run.error_occurred ? run.error_message : check_(run);
+            std::string problem = run.error_occurred ? run.error_message : check_(run);
             if (!problem.empty()) {
                 problems_.push_back(run.benchmark_name() + ": " + problem);
             }

@@ -17,8 +17,8 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstring>
 #include <cstddef>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iostream>

@@ -24,8 +24,8 @@
 #include <string_view>
 
 #include "conversion/library_switch.hpp"
-#include "goal_reporter.hpp"
 #include "conversion/upload_rewrite.hpp"
+#include "goal_reporter.hpp"
 
 namespace {
 
