@@ -1,6 +1,7 @@
 #include "arguments.hpp"
 
 #include <optional>
+#include <string_view>
 
 #include "cli_texts.hpp"
 #include "display_text.hpp"
@@ -15,6 +16,12 @@
 #endif
 
 namespace kq::cli {
+
+namespace {
+
+constexpr std::string_view utf8Option = "--utf8";
+
+}  // namespace
 
 std::variant<CommandLine, UsageError> parseArguments(const std::vector<NativePath>& arguments) {
     CommandLine line;
@@ -33,6 +40,8 @@ std::variant<CommandLine, UsageError> parseArguments(const std::vector<NativePat
             line.dryRun = true;
         } else if (argument == nativeFromAscii("--diff")) {
             line.diff = true;
+        } else if (argument == nativeFromAscii(utf8Option)) {
+            // Taken by asksForUtf8.
         } else if (argument == nativeFromAscii("--help") || argument == nativeFromAscii("-h")) {
             line.help = true;
         } else if (argument == nativeFromAscii("--version")) {
@@ -48,6 +57,18 @@ std::variant<CommandLine, UsageError> parseArguments(const std::vector<NativePat
         line.folder = std::move(*folder);
     }
     return line;
+}
+
+bool asksForUtf8(const std::vector<NativePath>& arguments) {
+    for (const NativePath& argument : arguments) {
+        if (argument == nativeFromAscii("--")) {
+            return false;
+        }
+        if (argument == nativeFromAscii(utf8Option)) {
+            return true;
+        }
+    }
+    return false;
 }
 
 #ifdef _WIN32

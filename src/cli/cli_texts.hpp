@@ -11,18 +11,21 @@ namespace kq::cli::texts {
 // Opens every message written to the error stream.
 inline constexpr std::wstring_view messagePrefix = L"kqconvert：";
 
-inline constexpr std::wstring_view usage = L"用法：kqconvert [--dry-run] [--diff] 文件夹\n";
+inline constexpr std::wstring_view usage =
+    L"用法：kqconvert [--dry-run] [--diff] [--utf8] 文件夹\n";
 inline constexpr std::wstring_view help =
     L"把 KQ7100 论坛文件夹中的 .cgi 脚本改为使用标准 CGI 模块，在原位置改写。\n"
     L"没有 KQCGI 标记的脚本不会改动。\n"
     L"\n"
     L"  --dry-run  试运行：不写入任何文件，只报告实际运行时会做什么\n"
     L"  --diff     显示每个脚本的改动（统一差异格式）\n"
+    L"  --utf8     输出重定向到文件或管道时使用 UTF-8 编码（Windows 默认使用控制台的代码页）\n"
     L"  --help     显示本说明\n"
     L"  --version  显示版本号\n"
     L"\n"
     L"退出状态：0 全部转换或无需改动；1 有脚本未转换或需要手工检查；\n"
-    L"          2 用法错误、文件夹无法读取、文件夹中没有 .cgi 脚本，或另一个转换程序正在修改该文件夹。\n";
+    L"          2 用法错误、文件夹无法读取、文件夹中没有 .cgi 脚本，"
+    L"或另一个转换程序正在修改该文件夹。\n";
 inline constexpr std::wstring_view version = L"kqconvert %1\n";
 inline constexpr std::wstring_view usageHint = L"用 kqconvert --help 查看说明。\n";
 
@@ -37,7 +40,8 @@ inline constexpr std::wstring_view noScriptMessage = L"目录选择错误，没�
 // The folder cannot be listed (%1 the folder, %2 the system's reason).
 inline constexpr std::wstring_view cannotListFolder = L"无法读取文件夹“%1”：%2";
 // Another run is converting the folder (%1 the folder).
-inline constexpr std::wstring_view folderBusy = L"文件夹“%1”正在被另一个转换程序修改，没有改动任何文件。";
+inline constexpr std::wstring_view folderBusy =
+    L"文件夹“%1”正在被另一个转换程序修改，没有改动任何文件。";
 // The pass ended without converting anything (no folder, or no script in it).
 inline constexpr std::wstring_view nothingChanged = L"没有改动任何文件。";
 // Something went wrong inside the tool itself (%1 what).

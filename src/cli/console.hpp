@@ -1,7 +1,10 @@
 #pragma once
 // The standard output and error streams, written as text: UTF-8 bytes on Linux; on Windows the
-// console's own UTF-16 (WriteConsoleW) when the stream is a console and UTF-8 bytes when it is
-// redirected to a file or a pipe, with CR LF line ends either way.
+// console's own UTF-16 (WriteConsoleW) when the stream is a console, with CR LF line ends either
+// way. Redirected to a file or a pipe on Windows, the text is encoded as the reader of that file
+// expects, as other Windows console programs do: in the console's output code page when the
+// process has a console, else in the system's code page; a character the code page lacks is
+// written as its default character ("?"). useUtf8() asks for UTF-8 instead.
 
 #include <cstdio>
 #include <string_view>
@@ -17,6 +20,9 @@ class ConsoleStream {
     // True when the stream is a terminal (a console window) rather than a file or a pipe.
     bool isTerminal() const { return terminal_; }
 
+    // Redirected output in UTF-8, every character kept (on Linux it always is).
+    void useUtf8();
+
     // Writes the text; "\n" ends a line. A failed write is remembered, not thrown.
     void write(std::wstring_view text);
     // Pushes out what is buffered; false when any write so far has failed.
@@ -25,7 +31,8 @@ class ConsoleStream {
 
   private:
 #ifdef _WIN32
-    void* handle_;  // borrowed from GetStdHandle; the process owns it
+    void* handle_;       // borrowed from GetStdHandle; the process owns it
+    unsigned codePage_;  // of redirected output
 #else
     std::FILE* file_;  // borrowed: stdout or stderr
 #endif

@@ -76,6 +76,10 @@ ExitStatus convertFolder(const CommandLine& line, ConsoleStream& out, ConsoleStr
 
 ExitStatus runKqconvert(const std::vector<NativePath>& arguments, ConsoleStream& out,
                         ConsoleStream& errors) {
+    if (asksForUtf8(arguments)) {
+        out.useUtf8();
+        errors.useUtf8();
+    }
     const auto parsed = parseArguments(arguments);
     if (const auto* usageError = std::get_if<UsageError>(&parsed)) {
         writeMessage(errors, usageError->message);

@@ -83,13 +83,13 @@ state_of() {
 
 # run_kqconvert SITE [COMMAND...]: kqconvert over SITE, run by COMMAND (a tracer) when given, for
 # 60 s at most; sets output (both streams) and status. With $wine set, kqconvert is a Windows
-# program run by Wine on the site's Z: path; files, not a pipe, take its streams, since a Wine
-# service it starts would hold a pipe open after it has ended.
+# program run by Wine on the site's Z: path, writing UTF-8; files, not a pipe, take its streams,
+# since a Wine service it starts would hold a pipe open after it has ended.
 run_kqconvert() {
     local site=$1
     shift
     if [[ -n ${wine:-} ]]; then
-        timeout 60 "$@" wine "$kqconvert" "Z:${site//\//\\}" </dev/null >"$work/out" 2>&1
+        timeout 60 "$@" wine "$kqconvert" --utf8 "Z:${site//\//\\}" </dev/null >"$work/out" 2>&1
         status=$?
         output=$(tr -d '\r' <"$work/out")
     else

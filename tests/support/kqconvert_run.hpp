@@ -30,7 +30,11 @@ struct ToolRun {
     std::string err;
 };
 
-inline ToolRun runKqconvert(const std::vector<std::filesystem::path>& arguments) {
+inline ToolRun runKqconvert(std::vector<std::filesystem::path> arguments) {
+#ifdef _WIN32
+    // Redirected output is otherwise in the code page of the machine running the tests.
+    arguments.insert(arguments.begin(), "--utf8");
+#endif
     const ProcessResult result = runProcess(kqconvertProgram(), arguments);
     return {result.exitStatus, withoutCarriageReturns(result.out),
             withoutCarriageReturns(result.err)};
