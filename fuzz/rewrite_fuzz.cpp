@@ -89,7 +89,7 @@ void checkRequireWrap(const std::string& renamed, bool converted, const std::str
             std::string_view(renamed).substr(block->before, block->semicolon - block->before)) +
         kq::cp936::countChars(literal::evalSuffix) +
         kq::cp936::countChars(std::string_view(renamed).substr(block->semicolon + 1));
-    check(pieces == kq::cp936::countChars(renamed) + 283, "result is not 283 characters longer");
+    check(pieces == kq::cp936::countChars(renamed) + 295, "result is not 295 characters longer");
     check(ref::hasMarker(renamed) || !kq::hasPackageMarker(scriptText),
           "the require wrap brought a package marker in");
 }

@@ -26,7 +26,7 @@ std::optional<RequireBlock> findRequireBlock(std::string_view text);
 
 // The four rewrites, within the one buffer: bootstrap block removed, the old use line switched,
 // every remaining mention of the package's module renamed to "CGI", then the first run of require
-// statements wrapped in the eval block (283 characters longer). True when `scriptText` now holds
+// statements wrapped in the eval block (295 characters longer). True when `scriptText` now holds
 // the text to write; false when rewrite 4 found no require block: `scriptText` then holds the
 // text after rewrite 3, which is not to be written.
 bool switchLibrary(std::string& scriptText);

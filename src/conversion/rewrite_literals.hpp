@@ -43,15 +43,17 @@ inline constexpr auto evalPrefix =
     "($0 =~ m,(.*)\\\\[^\\\\]+,) and unshift (@INC, \"$1\");"sv;
 
 // Closes the eval block and prints an error page in gb2312 when a required file failed to load
-// (175 characters, 205 bytes: the Chinese characters are two bytes each).
+// (187 characters, 217 bytes: the Chinese characters are two bytes each). The error is kept in a
+// variable of its own first: start_html() runs an eval of its own, which clears $@ before the
+// page could name the missing file.
 inline constexpr auto evalSuffix =
     "};\r\n"
-    "if ($@) {\r\n"
+    "if (my $err = $@) {\r\n"
     "    print header(-charset=>gb2312); print start_html(-title=>\"KQ7100 "
     "\xB3\xF6\xB4\xED\xA3\xA1\");\r\n"  // 出错！
     "    print \""
     "\xB2\xBB\xC4\xDC\xB9\xBB\xD5\xD2\xB5\xBD\xCE\xC4\xBC\xFE\xA3\xBA"  // 不能够找到文件：
-    "$@\\n"
+    "$err\\n"
     "\xC7\xEB\xB8\xFC\xB8\xC4\xC3\xBF\xB8\xF6\xB3\xCC\xD0\xF2\xD6\xD0\xB5\xC4"  // 请更改每个程序中的
     " require "
     "\xD3\xEF\xBE\xE4\xA3\xAC\xCC\xEE\xC8\xEB\xBE\xF8\xB6\xD4\xC2\xB7\xBE\xB6\xA3\xA1"  // 语句，填入绝对路径！

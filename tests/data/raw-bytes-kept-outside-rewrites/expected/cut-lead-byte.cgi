@@ -3,9 +3,9 @@ eval {
 ($0 =~ m,(.*)/[^/]+,)   and unshift (@INC, "$1");
 ($0 =~ m,(.*)\\[^\\]+,) and unshift (@INC, "$1");
 require "a.pl"};
-if ($@) {
+if (my $err = $@) {
     print header(-charset=>gb2312); print start_html(-title=>"KQ7100 ³ö´í£¡");
-    print "²»ÄÜ¹»ÕÒµ½ÎÄ¼ş£º$@\nÇë¸ü¸ÄÃ¿¸ö³ÌĞòÖĞµÄ require Óï¾ä£¬ÌîÈë¾ø¶ÔÂ·¾¶£¡";
+    print "²»ÄÜ¹»ÕÒµ½ÎÄ¼ş£º$err\nÇë¸ü¸ÄÃ¿¸ö³ÌĞòÖĞµÄ require Óï¾ä£¬ÌîÈë¾ø¶ÔÂ·¾¶£¡";
     print end_html; exit;
 }
 $q = new CGIş
