@@ -1,7 +1,7 @@
 #!/usr/bin/perl
 #################################################################
 #  清风论坛 —— 论坛管理（admin.cgi）
-#  只有管理员才能使用。誠邀各位版主提出改进意见。
+#  只有 qf_setup.pl 里列出的管理员才能进入
 #################################################################
 BEGIN {
     $KQPATH = '.';
@@ -16,18 +16,33 @@ BEGIN {
     }
     unshift (@INC, "$KQPATH");
 }
-use kqcgi;
+use KQCGI;
 require "qf_setup.pl";
 require "qf_common.pl";
-require "qf_admin.pl";
 
-$query = new KqCgi;
-&error("只有管理员才能进入论坛管理！") unless (&is_admin(&check_login($query)));
+$query = new KQCGI;
+$member = &check_login($query);
+&error("只有管理员才能进入论坛管理！") unless (&is_admin($member));
+$board = $query->param('board');
+$topic = $query->param('topic');
 
-$action = $query->param('action');
-if    ($action eq "delete") { &delete_topic($query->param('forum'), $query->param('topic')); }
-elsif ($action eq "lock")   { &lock_topic($query->param('forum'), $query->param('topic'));   }
-elsif ($action eq "ban")    { &ban_member($query->param('membername'));                      }
-print header(-charset=>gb2312);
-print "<p>操作完成。<a href=\"admin.cgi\">返回论坛管理</a></p>";
+&page_top("论坛管理");
+if ($query->param('action') eq "delete") {
+    &check_board($board);
+    my ($title, @posts) = &read_topic($board, $topic);
+    &error("找不到这个帖子。") unless (@posts);
+    unlink("$datadir/$board/$topic.txt", glob("$datadir/upload/$board-$topic-*"));
+    print qq(<p class="error">帖子“$title”和它的附件已经删除。</p>\n);
+}
+foreach my $b (1 .. @boards) {
+    print qq(<h3>$boards[$b - 1]</h3>\n);
+    foreach my $id (&topic_ids($b)) {
+        my ($title) = &read_topic($b, $id);
+        print qq(<form method="post" action="admin.cgi"><p><a href="topic.cgi?board=$b&amp;topic=$id">$title</a> );
+        print qq(<input type="hidden" name="action" value="delete" /><input type="hidden" name="board" value="$b" />);
+        print qq(<input type="hidden" name="topic" value="$id" /><input type="submit" value="删除" /></p></form>\n);
+    }
+}
+print qq(<h3>会员</h3>\n<p>) . join("，", map { "$_->{name}（$_->{date}）" } &read_members) . qq(</p>);
+&page_end;
 exit;

@@ -1,19 +1,32 @@
 #!/usr/bin/perl
-# 清风论坛 —— 访问计数器（counter.cgi）
-# 这是站长自己写的小程序，不使用论坛的模块。
-use strict;
+#################################################################
+#  清风论坛 —— 访问计数器（counter.cgi）
+#  首页用 <script> 引用它；它用 do 读入设置，没有 require 语句
+#################################################################
+BEGIN {
+    $KQPATH = '.';
+    my $pgm = $0;
+    $pgm =~s/\\/\//g;
+    $pgm =~s/^.*\/([^\/]+)$/$1/g;
+    unless (-e $KQPATH.'/'.$pgm) {
+        foreach ($0, $ENV{'SCRIPT_FILENAME'}, $ENV{'PATH_TRANSLATED'}) {
+            s!\\!/!g; s/^(.*)\/[^\/]+$/$1/g;
+            if (-e $_ . '/' .$pgm) { $KQPATH = $_; last; }
+        }
+    }
+    unshift (@INC, "$KQPATH");
+}
+use KQCGI;
+do "qf_setup.pl";
 
-my $countfile = "counter.txt";
-my $count = 0;
-if (open(my $in, "<", $countfile)) {
-    $count = <$in> || 0;
-    close($in);
-}
-$count++;
-if (open(my $out, ">", $countfile)) {
-    print $out $count;
-    close($out);
-}
-print "Content-type: text/html; charset=gb2312\n\n";
-print "您是本站第 $count 位访客";
+$query = new KQCGI;
+open (COUNT, "+>>$datadir/counter.txt") or exit;
+flock (COUNT, 2);
+seek (COUNT, 0, 0);
+$count = <COUNT> + 1;
+truncate (COUNT, 0);
+print COUNT $count;
+close (COUNT);
+print header(-type=>'text/javascript', -charset=>gb2312);
+print "document.write('您是本站的第 $count 位访客');";
 exit;

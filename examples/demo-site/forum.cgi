@@ -1,6 +1,6 @@
 #!/usr/bin/perl
 #################################################################
-#  清风论坛 —— 版面帖子列表（forum.cgi）
+#  清风论坛 —— 论坛首页和各版面的帖子列表（forum.cgi）
 #################################################################
 BEGIN {
     $KQPATH = '.';
@@ -20,19 +20,30 @@ require "qf_setup.pl";
 require "qf_common.pl";
 
 $query = new KQCGI;
-$forum = $query->param('forum') || 1;
-$page  = $query->param('page')  || 1;
+$member = &check_login($query);
+$board = $query->param('board');
 
-print header(-charset=>gb2312);
-print start_html(-title=>"清风论坛 - 第 $forum 版");
-my @topics = &read_topics($forum);
-my $perpage = 20;
-foreach my $topic (@topics[($page - 1) * $perpage .. $page * $perpage - 1]) {
-    next unless ($topic);
-    my ($topicid, $title, $author, $replies) = split(/\t/, $topic);
-    print "<p><a href=\"topic.cgi?forum=$forum&topic=$topicid\">$title</a>";
-    print " 作者：$author 回复：$replies</p>\n";
+if ($board eq "") {
+    &page_top("论坛首页");
+    print qq(<table class="list"><tr><th>版面</th><th>帖子</th><th>最新的帖子</th></tr>\n);
+    foreach my $b (1 .. @boards) {
+        my @ids = &topic_ids($b);
+        my ($title) = @ids ? &read_topic($b, $ids[0]) : ("");
+        print qq(<tr><td><a href="forum.cgi?board=$b">$boards[$b - 1]</a></td><td>) . scalar(@ids) . qq(</td>);
+        print qq(<td>) . (@ids ? qq(<a href="topic.cgi?board=$b&amp;topic=$ids[0]">$title</a>) : "") . qq(</td></tr>\n);
+    }
+    print qq(</table>\n<p class="counter"><script type="text/javascript" src="counter.cgi"></script></p>);
+} else {
+    &check_board($board);
+    &page_top($boards[$board - 1]);
+    print qq(<table class="list"><tr><th>标题</th><th>作者</th><th>回复</th><th>最后发表</th></tr>\n);
+    foreach my $id (&topic_ids($board)) {
+        my ($title, @posts) = &read_topic($board, $id);
+        my ($author) = split(/\t/, $posts[0]);
+        my (undef, $time) = split(/\t/, $posts[-1]);
+        print qq(<tr><td><a href="topic.cgi?board=$board&amp;topic=$id">$title</a></td><td>$author</td><td>) . $#posts . qq(</td><td>$time</td></tr>\n);
+    }
+    print qq(</table>\n<p><a href="post.cgi?board=$board">在这个版面发表新帖</a></p>);
 }
-print "<p><a href=\"post.cgi?forum=$forum\">发表新帖</a></p>";
-print end_html;
+&page_end;
 exit;

@@ -1,7 +1,6 @@
 #!/usr/bin/perl
 #################################################################
-#  清风论坛 —— 精华区投稿（postings.cgi）
-#  投稿可以附带一张图片
+#  清风论坛 —— 回复帖子，可以带一个附件（postings.cgi）
 #################################################################
 BEGIN {
     $KQPATH = '.';
@@ -19,26 +18,35 @@ BEGIN {
 use KQCGI;
 require "qf_setup.pl";
 require "qf_common.pl";
-require "qf_digest.pl";
 
 $query = new KQCGI;
+$member = &check_login($query);
+&error("请先登录，再回复！") unless ($member);
+$board = $query->param('board');
+$topic = $query->param('topic');
+&check_board($board);
+my @lines = &read_topic($board, $topic);
+&error("找不到这个帖子，它可能已经被删除了。") unless (@lines);
 $addme = $query->param('addme');
-&error("请先登录！") unless (&check_login($query));
+$message = $query->param('message');
+&error("回复的内容和附件不能都是空的！") if ($message eq "" && !$addme);
 
-my $subject = $query->param('subject');
-&error("请填写投稿的题目！") if ($subject eq "");
+$attachment = "";
 if ($addme) {
     my $up_filename =$query->uploadInfo($addme);
     my ($up_name,$up_ext) = split(/\./,$up_filename);
-    &error("投稿只接受 gif 或 jpg 图片！") unless ($up_ext =~ /^(gif|jpg)$/i);
-    open (PIC, ">$digestdir/" . time() . ".$up_ext") or &error("图片保存失败！");
+    $up_ext = lc($up_ext);
+    &allowed_attachment($up_ext);
+    $attachment = "$board-$topic-" . (@lines - 1) . ".$up_ext";
+    open (PIC, ">$datadir/upload/$attachment") or &error("无法保存上传的附件！");
     binmode PIC;
         while ($buffer=$query->readUploadFile($addme)) {
             print PIC $buffer;
         }
     close (PIC);
 }
-&save_digest($subject, $query->param('content'));
-print header(-charset=>gb2312);
-print "<p>投稿已收到，版主审核后会放入精华区。</p>";
+&add_post($board, $topic, "", $member, $attachment, $message);
+&page_top("回复成功");
+print qq(<p><a href="topic.cgi?board=$board&amp;topic=$topic">回到帖子</a></p>);
+&page_end;
 exit;

@@ -1,7 +1,6 @@
 #!/usr/bin/perl
 #################################################################
-#  清风论坛 —— 搜索帖子（search.cgi）
-#  搜索的关键字最长 40 个字
+#  清风论坛 —— 搜索帖子的标题和内容（search.cgi）
 #################################################################
 BEGIN {
     $KQPATH = '.';
@@ -22,20 +21,24 @@ require "qf_common.pl";
 
 $KQCGI::POST_MAX = 1024 * 10;
 $query = new KQCGI;
+$member = &check_login($query);
 $keyword = $query->param('keyword');
-&error("请输入要搜索的关键字！") if ($keyword eq "");
 
-print header(-charset=>gb2312);
-print start_html(-title=>"清风论坛 - 搜索结果");
-my $found = 0;
-foreach my $forum (&forum_list) {
-    foreach my $topic (&read_topics($forum)) {
-        my ($topicid, $title) = split(/\t/, $topic);
-        next unless (index($title, $keyword) >= 0);
-        print "<p><a href=\"topic.cgi?forum=$forum&topic=$topicid\">$title</a></p>\n";
-        $found++;
+&page_top("搜索帖子");
+my $shown = &text_to_html($keyword);
+print qq(<form method="get" action="search.cgi"><p>关键字：<input name="keyword" value="$shown" /> <input type="submit" value="搜索" /></p></form>\n);
+if ($keyword ne "") {
+    my $found = 0;
+    foreach my $board (1 .. @boards) {
+        foreach my $id (&topic_ids($board)) {
+            my ($title, @posts) = &read_topic($board, $id);
+            my @hits = grep { index($_, $keyword) >= 0 } ($title, map { (split(/\t/))[3] } @posts);
+            next unless (@hits);
+            print qq(<p>[$boards[$board - 1]] <a href="topic.cgi?board=$board&amp;topic=$id">$title</a>（) . scalar(@hits) . qq( 处）</p>\n);
+            $found++;
+        }
     }
+    print $found ? qq(<p>共找到 $found 个帖子。</p>) : qq(<p>没有找到包含“$shown”的帖子。</p>);
 }
-print "<p>没有找到包含“$keyword”的帖子。</p>" unless ($found);
-print end_html;
+&page_end;
 exit;

@@ -1,7 +1,6 @@
 #!/usr/bin/perl
 #################################################################
 #  清风论坛 —— 论坛统计（stats.cgi）
-#  这个程序用 do 读入设置，没有 require 语句
 #################################################################
 BEGIN {
     $KQPATH = '.';
@@ -17,14 +16,34 @@ BEGIN {
     unshift (@INC, "$KQPATH");
 }
 use KQCGI;
-do "$KQPATH/qf_setup.pl";
+require "qf_setup.pl";
+require "qf_common.pl";
 
 $query = new KQCGI;
-print header(-charset=>gb2312);
-print start_html(-title=>"清风论坛 - 统计");
-opendir (DATA, $datadir);
-my @forums = grep { /^\d+$/ } readdir(DATA);
-closedir (DATA);
-print "<p>共有 " . scalar(@forums) . " 个版面。</p>";
-print end_html;
+$member = &check_login($query);
+my @members = &read_members;
+my ($topics, $replies, $files, $bytes) = (0, 0, 0, 0);
+
+&page_top("论坛统计");
+print qq(<table class="list"><tr><th>版面</th><th>主题</th><th>回复</th></tr>\n);
+foreach my $board (1 .. @boards) {
+    my ($t, $r) = (0, 0);
+    foreach my $id (&topic_ids($board)) {
+        my ($title, @posts) = &read_topic($board, $id);
+        $t++;
+        $r += $#posts;
+        foreach (@posts) {
+            my $attachment = (split(/\t/))[2];
+            next if ($attachment eq "");
+            $files++;
+            $bytes += -s "$datadir/upload/$attachment";
+        }
+    }
+    print qq(<tr><td>$boards[$board - 1]</td><td>$t</td><td>$r</td></tr>\n);
+    $topics += $t;
+    $replies += $r;
+}
+print qq(</table>\n<p>会员 ) . scalar(@members) . qq( 位，最新加入的是 $members[-1]{name}。</p>\n);
+print qq(<p>主题 $topics 个，回复 $replies 篇，附件 $files 个，共 $bytes 字节。</p>);
+&page_end;
 exit;
