@@ -33,6 +33,9 @@ readonly required=(
     "man-db                      man"
     "unzip                       zipinfo"
     "python3                     python3"
+    "lighttpd                    /usr/sbin/lighttpd"
+    "libcgi-pm-perl              /usr/share/perl5/CGI.pm"
+    "curl                        curl"
 )
 
 is_present() {
