@@ -83,4 +83,10 @@ if ((${#still_missing[@]} > 0)); then
     echo "install-deps: still missing after apt-get: ${still_missing[*]}" >&2
     exit 1
 fi
+# The tests start lighttpd themselves, on 127.0.0.1 only; the system service that the package
+# starts and enables on a machine run by systemd would serve port 80 on every address.
+if [[ " ${missing[*]} " == *" lighttpd "* && -d /run/systemd/system ]]; then
+    echo "install-deps: stopping and disabling the lighttpd system service (the tests run their own)"
+    "${as_root[@]}" systemctl disable --now lighttpd.service || true
+fi
 echo "install-deps: done"
