@@ -13,6 +13,14 @@ else()
                         WORKING_DIRECTORY ${PROJECT_SOURCE_DIR} OUTPUT_VARIABLE KQ_SOURCE_DATE_EPOCH
                         OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
         set(source "the last commit")
+        # A new commit, a checkout or a reset configures the build again, so the date follows.
+        execute_process(COMMAND ${GIT_EXECUTABLE} rev-parse --path-format=absolute
+                                --git-path logs/HEAD
+                        WORKING_DIRECTORY ${PROJECT_SOURCE_DIR} OUTPUT_VARIABLE head_log
+                        OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
+        if(EXISTS "${head_log}")
+            set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${head_log})
+        endif()
     endif()
     if(NOT KQ_SOURCE_DATE_EPOCH MATCHES "^[0-9]+$")
         file(GLOB_RECURSE sources ${PROJECT_SOURCE_DIR}/src/* ${PROJECT_SOURCE_DIR}/res/*
