@@ -37,9 +37,10 @@ build: deps
 test: deps build
 	tools/run-tests.sh
 
-# The packages, in build/dist/packages.
+# The packages, in build/dist/packages. The umask gives the files CPack makes their modes, which
+# the packages keep: 022, so that every build of a commit gives the same bytes.
 dist: deps build
-	cd build/dist && cpack
+	cd build/dist && umask 022 && cpack
 
 CMAKE_INSTALL_PREFIX ?= /usr/local
 DESTDIR ?=

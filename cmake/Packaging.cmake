@@ -1,12 +1,17 @@
 # What is shipped, made by CPack from a native release build (preset dist):
-#   kqconvert_<version>_amd64.deb          kqconvert, its manual page and the README
+#   kqconvert_<version>_amd64.deb          kqconvert, its manual page, the README, the copyright
+#                                          file and the changelog made from CHANGELOG.md
 #   kqwizard-<version>-windows-x64.zip     kqwizard.exe and kqconvert.exe of the windows build
 #                                          (KQ_WINDOWS_BUILD), 使用说明.txt and SHA256SUMS
+# Two builds of one commit give the same bytes: every time in the packages is the sources' date.
 # `cmake --install` of the component kqconvert honours DESTDIR and CMAKE_INSTALL_PREFIX.
 
 include(GNUInstallDirs)
 set(KQ_WINDOWS_BUILD "" CACHE PATH "The windows build whose kqwizard.exe and kqconvert.exe are shipped")
 set(KQ_PACKAGING_DIR ${PROJECT_SOURCE_DIR}/packaging)
+set(KQ_MAINTAINER "kqwizard <kqwizard@${KQ_HOST_NAME}>")
+
+include(${CMAKE_CURRENT_LIST_DIR}/SourceDate.cmake)
 
 # --- kqconvert for Debian ---
 install(TARGETS kqconvert RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT kqconvert)
@@ -15,11 +20,21 @@ configure_file(${KQ_PACKAGING_DIR}/kqconvert.1 ${CMAKE_CURRENT_BINARY_DIR}/kqcon
 add_custom_command(OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/kqconvert.1.gz
                    COMMAND gzip -9nfk ${CMAKE_CURRENT_BINARY_DIR}/kqconvert.1
                    DEPENDS ${CMAKE_CURRENT_BINARY_DIR}/kqconvert.1)
-add_custom_target(kqconvert_manual ALL DEPENDS ${CMAKE_CURRENT_BINARY_DIR}/kqconvert.1.gz)
+# The changelog of a package whose version has no Debian revision is changelog.gz.
+set(changelog ${PROJECT_SOURCE_DIR}/CHANGELOG.md)
+add_custom_command(OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/changelog.gz
+                   COMMAND ${KQ_PACKAGING_DIR}/debian-changelog.sh ${changelog} kqconvert
+                           ${PROJECT_VERSION} ${KQ_MAINTAINER} ${KQ_SOURCE_DATE_EPOCH}
+                           > ${CMAKE_CURRENT_BINARY_DIR}/changelog
+                   COMMAND gzip -9nf ${CMAKE_CURRENT_BINARY_DIR}/changelog
+                   DEPENDS ${changelog} ${KQ_PACKAGING_DIR}/debian-changelog.sh VERBATIM)
+add_custom_target(kqconvert_documents ALL DEPENDS ${CMAKE_CURRENT_BINARY_DIR}/kqconvert.1.gz
+                                                  ${CMAKE_CURRENT_BINARY_DIR}/changelog.gz)
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/kqconvert.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1
         COMPONENT kqconvert)
-install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/kqconvert
-        COMPONENT kqconvert)
+install(FILES ${PROJECT_SOURCE_DIR}/README.md ${KQ_PACKAGING_DIR}/copyright
+              ${CMAKE_CURRENT_BINARY_DIR}/changelog.gz
+        DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/kqconvert COMPONENT kqconvert)
 
 # --- kqwizard for Windows users ---
 if(KQ_WINDOWS_BUILD)
@@ -39,14 +54,18 @@ if(KQ_WINDOWS_BUILD)
     # The packages as a user gets them (make test).
     add_test(NAME shipped COMMAND ${PROJECT_SOURCE_DIR}/tests/shipped/check-shipped.sh
                                   ${CMAKE_BINARY_DIR} ${KQ_WINDOWS_BUILD})
-    set_tests_properties(shipped PROPERTIES TIMEOUT 300)
+    # The same packages from a second build elsewhere; both tests run cpack in this build.
+    add_test(NAME reproducible COMMAND ${PROJECT_SOURCE_DIR}/tests/shipped/check-reproducible.sh
+                                       ${CMAKE_BINARY_DIR} ${KQ_WINDOWS_BUILD})
+    set_tests_properties(shipped PROPERTIES TIMEOUT 300 RESOURCE_LOCK packages)
+    set_tests_properties(reproducible PROPERTIES TIMEOUT 900 RESOURCE_LOCK packages)
 endif()
 
 set(CPACK_PACKAGE_NAME kqwizard)
 set(CPACK_PACKAGE_VENDOR "kqwizard")
-set(CPACK_PACKAGE_CONTACT "kqwizard <kqwizard@${KQ_HOST_NAME}>")
+set(CPACK_PACKAGE_CONTACT ${KQ_MAINTAINER})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
-    "adapts the CGI scripts of a KQ7100 forum site to the standard CGI module, in place")
+    "adapts a KQ7100 forum's CGI scripts to Perl's standard CGI module")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_GENERATOR "ZIP;DEB")
 set(CPACK_STRIP_FILES ON)
@@ -67,6 +86,8 @@ set(CPACK_COMPONENT_KQCONVERT_DESCRIPTION
 that they use Perl's standard CGI module instead of the package's own KQCGI,
 find their folder from their own path and read uploads with plain Perl.
 Every script is written whole or not at all; a second run changes nothing.")
-# Each generator ships only its own component (packaging/cpack-components.cmake).
+# Each generator ships only its own component, and every file time is the sources' date
+# (packaging/cpack-components.cmake).
+set(CPACK_KQ_SOURCE_DATE_EPOCH ${KQ_SOURCE_DATE_EPOCH})
 set(CPACK_PROJECT_CONFIG_FILE ${KQ_PACKAGING_DIR}/cpack-components.cmake)
 include(CPack)

@@ -30,6 +30,7 @@ readonly required=(
     "libc-bin                    iconv"
     "imagemagick                 /usr/bin/convert"
     "dpkg-dev                    dpkg-shlibdeps"
+    "lintian                     lintian"
     "man-db                      man"
     "unzip                       zipinfo"
     "python3                     python3"

@@ -181,7 +181,6 @@ void version(const Context& context, Checks& checks) {
     const std::wstring file = context.wizard.wstring();
     std::vector<char> record(GetFileVersionInfoSizeW(file.c_str(), nullptr));
     VS_FIXEDFILEINFO* fixed = nullptr;
-    wchar_t* product = nullptr;
     UINT size = 0;
     checks.require(
         !record.empty() &&
@@ -194,10 +193,19 @@ void version(const Context& context, Checks& checks) {
                       fixed->dwProductVersionMS == MAKELONG(5, 1) &&
                       fixed->dwProductVersionLS == MAKELONG(1, 0),
                   "file and product version 1.5.0.1");
-    checks.expect(VerQueryValueW(record.data(), L"\\StringFileInfo\\080404b0\\ProductName",
-                                 reinterpret_cast<void**>(&product), &size) &&
-                      texts::applicationTitle == product,
-                  "ProductName (Chinese, PRC) is the application title");
+    const auto versionString = [&record](const wchar_t* name) {
+        const std::wstring path = std::wstring(L"\\StringFileInfo\\080404b0\\") + name;
+        wchar_t* value = nullptr;
+        UINT length = 0;
+        return VerQueryValueW(record.data(), path.c_str(), reinterpret_cast<void**>(&value),
+                              &length)
+                   ? std::wstring(value)
+                   : std::wstring(L"(none)");
+    };
+    checks.equal(versionString(L"ProductName"), texts::applicationTitle,
+                 "ProductName (Chinese, PRC)");
+    checks.equal(versionString(L"FileVersion"), L"1.05.0001", "FileVersion");
+    checks.equal(versionString(L"ProductVersion"), L"1.05.0001", "ProductVersion");
 }
 
 // The window at the display's DPI: its title and inner size, every control's text at start, and

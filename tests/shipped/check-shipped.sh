@@ -3,9 +3,9 @@
 #   - the zip lists exactly kqwizard.exe, kqconvert.exe, 使用说明.txt and SHA256SUMS, and the
 #     checksums match; each .exe imports only DLLs of Windows itself, is under 1 MiB, and runs
 #     under Wine (kqconvert.exe --version; the wizard opens on its first page);
-#   - the .deb passes dpkg-deb --info and --contents; its kqconvert, unpacked with dpkg -x,
-#     converts the demo site byte for byte as the build's own kqconvert does; its manual page
-#     renders without warnings.
+#   - the .deb passes dpkg-deb --info and --contents and lintian says nothing about it; its
+#     kqconvert, unpacked with dpkg -x, converts the demo site byte for byte as the build's own
+#     kqconvert does; its manual page renders without warnings.
 #
 #   check-shipped.sh DIST_BUILD_DIR WINDOWS_BUILD_DIR
 set -uo pipefail
@@ -24,7 +24,7 @@ fail() {
     failures=$((failures + 1))
 }
 
-(cd "$dist" && cpack >"$work/cpack.log" 2>&1) || { cat "$work/cpack.log"; fail "cpack failed"; exit 1; }
+(cd "$dist" && umask 022 && cpack >"$work/cpack.log" 2>&1) || { cat "$work/cpack.log"; fail "cpack failed"; exit 1; }
 zip=$dist/packages/kqwizard-$version-windows-x64.zip
 deb=$dist/packages/kqconvert_${version}_amd64.deb
 
@@ -54,8 +54,12 @@ shown=$(wine "$work/zip/kqconvert.exe" --version </dev/null 2>&1 | tr -d '\r')
 dpkg-deb --info "$deb" >"$work/info" || fail "dpkg-deb --info fails"
 grep -q "^ Package: kqconvert$" "$work/info" || fail "the package is not named kqconvert"
 contents=$(dpkg-deb --contents "$deb" | awk '{print $6}' | grep -v '/$' | sort | tr '\n' ' ')
-[[ $contents == "./usr/bin/kqconvert ./usr/share/doc/kqconvert/README.md ./usr/share/man/man1/kqconvert.1.gz " ]] ||
+doc=./usr/share/doc/kqconvert
+[[ $contents == "./usr/bin/kqconvert $doc/README.md $doc/changelog.gz $doc/copyright ./usr/share/man/man1/kqconvert.1.gz " ]] ||
     fail "the package holds: $contents"
+# Debian's own checker: not an error, not a warning (it says nothing then).
+lintian --fail-on error,warning "$deb" >"$work/lintian" 2>&1 && ! grep -q '^[EW]:' "$work/lintian" ||
+    fail "lintian: $(cat "$work/lintian")"
 dpkg -x "$deb" "$work/root" || fail "dpkg -x fails"
 for who in shipped built; do
     cp -R "$repo/examples/demo-site" "$work/$who"
