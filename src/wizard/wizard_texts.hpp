@@ -21,12 +21,8 @@
 
 namespace kq::wizard::texts {
 
-inline constexpr std::wstring_view hostName = KQ_HOST_NAME;
-
 // The caption of every message box and the start of the window title.
 inline constexpr std::wstring_view applicationTitle = KQ_WIZARD_APPLICATION_TITLE;
-inline constexpr std::wstring_view codeMaker = KQ_WIZARD_CODE_MAKER;
-inline constexpr std::wstring_view interfaceMaker = KQ_WIZARD_INTERFACE_MAKER;
 inline constexpr std::wstring_view windowTitle = KQ_WIZARD_APPLICATION_TITLE
     L" 源代码：" KQ_WIZARD_CODE_MAKER L"  界面修改：" KQ_WIZARD_INTERFACE_MAKER;
 
