@@ -14,7 +14,7 @@ std::wstring scriptLine(const ScriptReport& report, bool dryRun) {
     const std::wstring name = displayName(report.name);
     // A problem names the script and says why, in the wizard's words.
     const std::wstring problem =
-        report.failure ? describeFailure(*report.failure, texts::failureWords) : name;
+        report.failure ? describeFailure(name, *report.failure, texts::failureWords) : name;
     switch (report.outcome) {
         case ScriptOutcome::converted:
             return fillIn(dryRun ? texts::wouldConvert : texts::converted, {name});

@@ -60,8 +60,9 @@ std::wstring systemMessage(const std::error_code& error) {
     return trimmed(wideFromUtf8(error.message()));
 }
 
-std::wstring describeFailure(const ScriptFailure& failure, const FailureWords& words) {
-    std::wstring text = wideFromPath(failure.script);
+std::wstring describeFailure(std::wstring_view shownName, const ScriptFailure& failure,
+                             const FailureWords& words) {
+    std::wstring text(shownName);
     text += words.afterName;
     text += kindText(failure.kind, words);
     if (failure.error) {
