@@ -3,7 +3,11 @@
 #
 #   make deps    install the missing Debian packages (apt-get; sudo when not root)
 #   make build   configure and build the linux, windows and dist presets
-#   make test    deps, build, then the linux tests, the windows tests under Wine and the packages
+#   make test    deps, build, format-check, then the linux tests, the windows tests under Wine and
+#                the packages
+#   make check   the quick loop: build the linux preset and run its tests but the long fault suite
+#   make format  clang-format every C++ file in place; make format-check only says what would change
+#   make tidy    clang-tidy over src/ as the linux and windows builds compile it
 #   make dist    the packages: kqwizard-<version>-windows-x64.zip and kqconvert_<version>_amd64.deb
 #   make install kqconvert, its manual page and the README (CMAKE_INSTALL_PREFIX, DESTDIR)
 #   make bench   build the bench preset and run every benchmark, the site benchmark included
@@ -17,7 +21,8 @@ SHELL := /bin/bash
 .SHELLFLAGS := -euo pipefail -c
 JOBS ?= 2
 
-.PHONY: all deps build test dist install bench bench-site demo fuzz run clean
+.PHONY: all deps build test check format format-check tidy dist install bench bench-site demo fuzz \
+	run clean
 
 all: build
 
@@ -34,8 +39,27 @@ build: deps
 	cmake --preset dist
 	cmake --build --preset dist -j$(JOBS)
 
-test: deps build
+test: deps build format-check
 	tools/run-tests.sh
+
+# The linux tests without the traced fault suite, which alone takes over a minute; make test runs
+# everything.
+check: deps
+	cmake --preset linux
+	cmake --build --preset linux -j$(JOBS)
+	ctest --preset linux -j$(JOBS) --exclude-regex '^faults-injected$$'
+
+# Every C++ file of the repository, with .clang-format.
+format: deps
+	git ls-files -z '*.cpp' '*.hpp' '*.h' | xargs -0 clang-format -i
+
+format-check: deps
+	git ls-files -z '*.cpp' '*.hpp' '*.h' | xargs -0 clang-format --dry-run -Werror
+
+tidy: deps
+	cmake --preset linux
+	cmake --preset windows
+	tools/run-tidy.sh
 
 # The packages, in build/dist/packages.
 dist: deps build

@@ -7,7 +7,7 @@
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
-#define KQ_X86_VECTORS 1
+#define KQ_X86_VECTORS 1  // NOLINT(cppcoreguidelines-macro-usage): tested by #if
 #endif
 
 #include "cp936.hpp"
