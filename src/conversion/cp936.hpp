@@ -37,7 +37,7 @@ class BoundaryCursor {
 
     // The first character boundary at or after `pos`.
     std::size_t boundaryAtOrAfter(std::size_t pos);
-    // The start of the character that ends at boundary `pos` (> the starting boundary).
+    // The start of the character that ends at boundary `pos` (> 0).
     std::size_t charStartBefore(std::size_t pos);
 
   private:
