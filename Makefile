@@ -3,7 +3,11 @@
 #
 #   make deps    install the missing Debian packages (apt-get; sudo when not root)
 #   make build   configure and build the linux, windows and dist presets
-#   make test    deps, build, then the linux tests, the windows tests under Wine and the packages
+#   make test    deps, build, format-check, then the linux tests, the windows tests under Wine and
+#                the packages
+#   make check   the quick loop: build the linux preset and run its tests but the long fault suite
+#   make format  clang-format every C++ file in place; make format-check only says what would change
+#   make tidy    clang-tidy over src/ as the linux and windows builds compile it
 #   make dist    the packages: kqwizard-<version>-windows-x64.zip and kqconvert_<version>_amd64.deb
 #   make install kqconvert, its manual page and the README (CMAKE_INSTALL_PREFIX, DESTDIR)
 #   make bench   build the bench preset and run every benchmark, the site benchmark included
@@ -17,7 +21,8 @@ SHELL := /bin/bash
 .SHELLFLAGS := -euo pipefail -c
 JOBS ?= 2
 
-.PHONY: all deps build test dist install bench bench-site demo fuzz run clean
+.PHONY: all deps build test check format format-check tidy dist install bench bench-site demo fuzz \
+	run clean
 
 all: build
 
@@ -34,8 +39,29 @@ build: deps
 	cmake --preset dist
 	cmake --build --preset dist -j$(JOBS)
 
-test: deps build
+test: deps build format-check
 	tools/run-tests.sh
+
+# The linux tests without the traced fault suite, which alone takes over a minute; make test runs
+# everything.
+check: deps
+	cmake --preset linux
+	cmake --build --preset linux -j$(JOBS)
+	ctest --preset linux -j$(JOBS) --exclude-regex '^faults-injected$$'
+
+# Every C++ file of the sources, the tests, the benchmarks and the fuzz target, with .clang-format.
+CXX_FILES = find src tests bench fuzz -type f \( -name '*.cpp' -o -name '*.hpp' -o -name '*.h' \) -print0
+
+format: deps
+	$(CXX_FILES) | xargs -0 clang-format -i
+
+format-check: deps
+	$(CXX_FILES) | xargs -0 clang-format --dry-run -Werror
+
+tidy: deps
+	cmake --preset linux
+	cmake --preset windows
+	tools/run-tidy.sh
 
 # The packages, in build/dist/packages. The umask gives the files CPack makes their modes, which
 # the packages keep: 022, so that every build of a commit gives the same bytes.
@@ -57,14 +83,15 @@ bench: deps
 	tools/run-benchmarks.sh
 	$(MAKE) --no-print-directory bench-site
 
-# kqconvert (release build, in BENCH_BUILD) on a synthetic site of 2,000 scripts in build/,
-# side by side with bench/perl_rewrite.pl and with a plain copy of the site.
+# kqconvert (release build, in BENCH_BUILD) on synthetic sites in build/ and in memory, side by
+# side with replace_unchanged (the least work of the same promise), bench/perl_rewrite.pl and a
+# plain copy of the site.
 BENCH_BUILD ?= build/bench
 
 bench-site: deps
 	cmake --preset bench -B $(BENCH_BUILD)
-	cmake --build $(BENCH_BUILD) -j$(JOBS) --target kqconvert
-	bench/site_bench.sh $(BENCH_BUILD)/src/app/kqconvert
+	cmake --build $(BENCH_BUILD) -j$(JOBS) --target kqconvert replace_unchanged
+	bench/site_bench.sh $(BENCH_BUILD)/src/app/kqconvert $(BENCH_BUILD)/bench/replace_unchanged
 
 # The demo forum converted in a copy, build/demo/site, and served by lighttpd on
 # http://127.0.0.1:$(PORT)/ until Ctrl-C.

@@ -1,7 +1,7 @@
 #pragma once
 // A forum upload script of our own for the benchmarks, made of the texts that the conversion looks
-// for and inserts, and what the conversion makes of it, put together here by hand from the rewrite
-// rules. Code page 936 bytes, CR LF line ends; Chinese characters are written as their GBK codes.
+// for and inserts, and what the conversion makes of it, put together here by hand. Code page 936
+// bytes, CR LF line ends; Chinese characters are written as their GBK codes.
 
 #include <string>
 #include <string_view>

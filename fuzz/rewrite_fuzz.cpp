@@ -59,23 +59,23 @@ void checkNoMarkerLeft(const ref::AfterRename& renamed) {
     }
 }
 
-// `converted` and `scriptText` are what switchLibrary made of the script whose text after rewrite 3
-// is `renamed`.
+// `converted` and `scriptText` are what switchLibrary made of the script whose text after the
+// module rename is `renamed`.
 void checkRequireWrap(const std::string& renamed, bool converted, const std::string& scriptText) {
     const std::optional<ref::Positions> at = ref::requirePositions(renamed);
     const std::optional<kq::RequireBlock> block = kq::findRequireBlock(renamed);
     check(block.has_value() == at.has_value(), "require block found by one side only");
     check(converted == at.has_value(), "switchLibrary converted without a require block");
     if (!at) {
-        check(scriptText == renamed, "text after rewrite 3 differs from the step-by-step result");
+        check(scriptText == renamed, "text after the rename differs from the step-by-step result");
         return;
     }
     const ref::CharText chars(renamed);
-    check(block->firstOpener == chars.byteOffset(at->a), "a");
-    check(block->before == chars.byteOffset(at->x), "x");
-    check(block->dollar == chars.byteOffset(at->d), "d");
-    check(block->lastOpener == chars.byteOffset(at->r), "r");
-    check(block->semicolon == chars.byteOffset(at->q), "q");
+    check(block->firstOpener == chars.byteOffset(at->firstOpener), "first require opener");
+    check(block->before == chars.byteOffset(at->before), "character before the first opener");
+    check(block->dollar == chars.byteOffset(at->dollar), "dollar sign");
+    check(block->lastOpener == chars.byteOffset(at->lastOpener), "last require opener");
+    check(block->semicolon == chars.byteOffset(at->semicolon), "semicolon");
     check(scriptText == ref::wrapRequire(renamed), "result differs from the step-by-step result");
 
     // head + eval prefix + middle + eval suffix + tail, cut at the engine's own offsets: the

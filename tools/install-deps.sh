@@ -11,6 +11,8 @@ readonly required=(
     "ninja-build                 ninja"
     "g++                         g++"
     "clang                       clang++"
+    "clang-format                clang-format"
+    "clang-tidy                  clang-tidy"
     "libclang-rt-14-dev          /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a"
     "libgtest-dev                /usr/include/gtest/gtest.h"
     "libgmock-dev                /usr/include/gmock/gmock.h"

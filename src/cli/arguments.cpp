@@ -12,7 +12,7 @@
 // windows.h first: shellapi.h needs its types.
 #include <shellapi.h>
 
-#include <memory>
+#include "conversion/local_memory.hpp"
 #endif
 
 namespace kq::cli {
@@ -73,18 +73,9 @@ bool asksForUtf8(const std::vector<NativePath>& arguments) {
 
 #ifdef _WIN32
 
-namespace {
-
-struct LocalFreeDeleter {
-    void operator()(wchar_t** arguments) const { LocalFree(arguments); }
-};
-
-}  // namespace
-
 std::vector<NativePath> programArguments(int /*argc*/, char** /*argv*/) {
     int count = 0;
-    const std::unique_ptr<wchar_t*, LocalFreeDeleter> arguments(
-        CommandLineToArgvW(GetCommandLineW(), &count));
+    const UniqueLocalMemory<wchar_t**> arguments(CommandLineToArgvW(GetCommandLineW(), &count));
     std::vector<NativePath> result;
     for (int i = 1; arguments && i < count; ++i) {
         result.emplace_back(arguments.get()[i]);

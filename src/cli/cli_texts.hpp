@@ -1,10 +1,11 @@
 #pragma once
-// Every text that kqconvert shows, exactly as the user sees it. "%1", "%2"... mark where
-// fillIn (fill_in.hpp) puts a name, a reason or a number.
+// Every text that kqconvert shows, exactly as the user sees it; those it shares with the wizard
+// are written once, in conversion/shared_texts.hpp. "%1", "%2"... mark where fillIn (fill_in.hpp)
+// puts a name, a reason or a number.
 
 #include <string_view>
 
-#include "conversion/failure_text.hpp"
+#include "conversion/shared_texts.hpp"
 
 namespace kq::cli::texts {
 
@@ -35,8 +36,8 @@ inline constexpr std::wstring_view extraFolder = L"只能给出一个文件夹�
 inline constexpr std::wstring_view missingFolder = L"请给出网站的文件夹。";
 
 // The checks before the conversion, in the wizard's words: no folder given, no script in it.
-inline constexpr std::wstring_view noFolderMessage = L"请选择目录！";
-inline constexpr std::wstring_view noScriptMessage = L"目录选择错误，没有CGI 文件!";
+using kq::texts::noFolderMessage;
+using kq::texts::noScriptMessage;
 // The folder cannot be listed (%1 the folder, %2 the system's reason).
 inline constexpr std::wstring_view cannotListFolder = L"无法读取文件夹“%1”：%2";
 // Another run is converting the folder (%1 the folder).
@@ -50,16 +51,7 @@ inline constexpr std::wstring_view internalError = L"内部错误，已停止：
 inline constexpr std::wstring_view outputFailed = L"报告没有完整输出。";
 
 // Why a script was not converted or needs a check, in the same words as the wizard's.
-inline constexpr FailureWords failureWords{
-    .cannotRead = L"无法读取该文件，未作修改",
-    .cannotWrite = L"无法写回该文件，原内容保持不变",
-    .readOnly = L"文件为只读，未作修改",
-    .noRequireBlock = L"含有 KQCGI，但找不到 require 语句，未作修改",
-    .readLoopNotFound = L"找不到上传读取循环“while ($buffer=$query->readUploadFile”，请手工检查",
-    .afterName = L"：",
-    .systemOpening = L"（",
-    .systemClosing = L"）",
-};
+using kq::texts::failureWords;
 
 // One line per listed script (%1 the name; for a problem, the name followed by the reason).
 inline constexpr std::wstring_view converted = L"已转换：%1";

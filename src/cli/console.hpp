@@ -27,7 +27,6 @@ class ConsoleStream {
     void write(std::wstring_view text);
     // Pushes out what is buffered; false when any write so far has failed.
     bool flush();
-    bool failed() const { return failed_; }
 
   private:
 #ifdef _WIN32

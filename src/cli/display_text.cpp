@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "conversion/cp936.hpp"
+#include "conversion/native_text.hpp"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -135,57 +136,17 @@ std::wstring displayName(const NativePath& name) {
 
 #else
 
-namespace {
-
-// What the first byte of a UTF-8 sequence says: its length (0: it starts none), the bits it
-// contributes, and the smallest code point that needs this length.
-struct Utf8Lead {
-    std::size_t length;
-    char32_t initialBits;
-    char32_t minimum;
-};
-
-constexpr Utf8Lead utf8Lead(unsigned char lead) {
-    if (lead < 0x80) {
-        return {1, lead, 0};
-    }
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        return {2, lead & 0x1FU, 0x80};
-    }
-    if (lead >= 0xE0 && lead <= 0xEF) {
-        return {3, lead & 0x0FU, 0x800};
-    }
-    if (lead >= 0xF0 && lead <= 0xF4) {
-        return {4, lead & 0x07U, 0x10000};
-    }
-    return {0, 0, 0};  // a continuation byte, or a byte that never starts a sequence
-}
-
-}  // namespace
-
 std::wstring displayName(const NativePath& name) {
     const std::string& bytes = name;
     std::wstring out;
     out.reserve(bytes.size());
-    std::size_t i = 0;
-    while (i < bytes.size()) {
-        const auto lead = static_cast<unsigned char>(bytes[i]);
-        const Utf8Lead sequence = utf8Lead(lead);
-        const std::size_t length = sequence.length;
-        char32_t c = sequence.initialBits;
-        bool valid = length != 0 && i + length <= bytes.size();
-        for (std::size_t k = 1; valid && k < length; ++k) {
-            const auto next = static_cast<unsigned char>(bytes[i + k]);
-            valid = (next & 0xC0U) == 0x80U;
-            c = (c << 6) | (next & 0x3FU);
-        }
-        valid = valid && c >= sequence.minimum && c <= 0x10FFFF && !(c >= 0xD800 && c <= 0xDFFF) &&
-                !isControl(c);
-        if (valid) {
-            out += static_cast<wchar_t>(c);
-            i += length;
+    for (std::size_t i = 0; i < bytes.size();) {
+        const Utf8Char next = utf8CharAt(bytes, i);
+        if (next.length != 0 && !isControl(next.value)) {
+            appendWide(out, next.value);
+            i += next.length;
         } else {
-            out += byteEscape(lead);
+            out += byteEscape(static_cast<unsigned char>(bytes[i]));
             ++i;
         }
     }

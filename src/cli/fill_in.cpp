@@ -20,8 +20,4 @@ std::wstring fillIn(std::wstring_view pattern, std::initializer_list<std::wstrin
     return out;
 }
 
-std::wstring decimal(std::size_t number) {
-    return std::to_wstring(number);
-}
-
 }  // namespace kq::cli

@@ -1,7 +1,8 @@
 #pragma once
 // kqconvert: the wizard's conversion from the command line.
 //
-//   kqconvert [--dry-run] [--diff] FOLDER
+//   kqconvert [--dry-run] [--diff] [--utf8] FOLDER
+//   kqconvert --help | --version
 //
 // Converts the .cgi scripts of FOLDER in place, exactly as the wizard does, and prints one line
 // per script and a summary.

@@ -25,7 +25,8 @@ void ProgressLine::show(std::size_t index, std::size_t count) {
     if (!shown_) {
         return;
     }
-    const std::wstring line = fillIn(texts::progress, {decimal(index + 1), decimal(count)});
+    const std::wstring line =
+        fillIn(texts::progress, {std::to_wstring(index + 1), std::to_wstring(count)});
     std::wstring drawn = L"\r" + line;
     const std::size_t width = columns(line);
     if (width < columns_) {

@@ -14,7 +14,7 @@ std::wstring scriptLine(const ScriptReport& report, bool dryRun) {
     const std::wstring name = displayName(report.name);
     // A problem names the script and says why, in the wizard's words.
     const std::wstring problem =
-        report.failure ? describeFailure(*report.failure, texts::failureWords) : name;
+        report.failure ? describeFailure(name, *report.failure, texts::failureWords) : name;
     switch (report.outcome) {
         case ScriptOutcome::converted:
             return fillIn(dryRun ? texts::wouldConvert : texts::converted, {name});
@@ -47,9 +47,10 @@ std::wstring summaryLine(const std::vector<ScriptReport>& reports, bool dryRun) 
                 break;
         }
     }
-    return fillIn(dryRun ? texts::dryRunSummary : texts::summary,
-                  {decimal(reports.size()), decimal(counts[0]), decimal(counts[1]),
-                   decimal(counts[2]), decimal(counts[3])});
+    return fillIn(
+        dryRun ? texts::dryRunSummary : texts::summary,
+        {std::to_wstring(reports.size()), std::to_wstring(counts[0]), std::to_wstring(counts[1]),
+         std::to_wstring(counts[2]), std::to_wstring(counts[3])});
 }
 
 ExitStatus exitStatusFor(const std::vector<ScriptReport>& reports) {

@@ -41,12 +41,12 @@ std::vector<Hunk> groupIntoHunks(const std::vector<LineEdit>& edits) {
 // empty range names the line before it.
 std::wstring lineRange(std::size_t firstIndex, std::size_t count) {
     if (count == 0) {
-        return decimal(firstIndex) + L",0";
+        return std::to_wstring(firstIndex) + L",0";
     }
     if (count == 1) {
-        return decimal(firstIndex + 1);
+        return std::to_wstring(firstIndex + 1);
     }
-    return decimal(firstIndex + 1) + L"," + decimal(count);
+    return std::to_wstring(firstIndex + 1) + L"," + std::to_wstring(count);
 }
 
 std::string_view withoutLineEnd(std::string_view line) {

@@ -26,9 +26,9 @@ std::size_t countChars(std::string_view bytes) {
 
 std::size_t BoundaryCursor::boundaryAtOrAfter(std::size_t pos) {
     if (pos < boundary_) {
-        // Asked behind the cursor: walk again from a boundary known to lie before `pos`.
-        boundary_ = start_;
-        previous_ = start_;
+        // Asked behind the cursor: walk again from the start of the text.
+        boundary_ = 0;
+        previous_ = 0;
     }
     while (boundary_ < pos) {
         if (boundary_ + 8 <= pos && eightAsciiBytes(bytes_.data() + boundary_)) {

@@ -34,19 +34,14 @@ std::size_t countChars(std::string_view bytes);
 class BoundaryCursor {
   public:
     explicit BoundaryCursor(std::string_view bytes) : bytes_(bytes) {}
-    // A cursor that starts at `start`, which the caller knows to be a boundary.
-    BoundaryCursor(std::string_view bytes, std::size_t start)
-        : bytes_(bytes), start_(start), boundary_(start), previous_(start) {}
 
     // The first character boundary at or after `pos`.
     std::size_t boundaryAtOrAfter(std::size_t pos);
-    bool isBoundary(std::size_t pos) { return boundaryAtOrAfter(pos) == pos; }
-    // The start of the character that ends at boundary `pos` (> the starting boundary).
+    // The start of the character that ends at boundary `pos` (> 0).
     std::size_t charStartBefore(std::size_t pos);
 
   private:
     std::string_view bytes_;
-    std::size_t start_ = 0;     // the boundary the cursor started from
     std::size_t boundary_ = 0;  // a known boundary; every boundary before it has been passed
     std::size_t previous_ = 0;  // the start of the character that ends at boundary_ (if > 0)
 };

@@ -2,10 +2,10 @@
 
 #include "native_text.hpp"
 
-#include <memory>
-
 #ifdef _WIN32
 #include <windows.h>
+
+#include "local_memory.hpp"
 #endif
 
 namespace kq {
@@ -37,12 +37,6 @@ std::wstring trimmed(std::wstring text) {
     return text;
 }
 
-#ifdef _WIN32
-struct LocalFreeDeleter {
-    void operator()(wchar_t* text) const { LocalFree(text); }
-};
-#endif
-
 }  // namespace
 
 std::wstring systemMessage(const std::error_code& error) {
@@ -55,7 +49,7 @@ std::wstring systemMessage(const std::error_code& error) {
             nullptr, static_cast<DWORD>(error.value()), 0,
             reinterpret_cast<wchar_t*>(&buffer),  // with ALLOCATE_BUFFER the argument is wchar_t**
             0, nullptr);
-        const std::unique_ptr<wchar_t, LocalFreeDeleter> owner(buffer);
+        const UniqueLocalMemory<wchar_t*> owner(buffer);
         if (length != 0 && buffer != nullptr) {
             if (std::wstring text = trimmed(std::wstring(buffer, length)); !text.empty()) {
                 return text;
@@ -66,8 +60,9 @@ std::wstring systemMessage(const std::error_code& error) {
     return trimmed(wideFromUtf8(error.message()));
 }
 
-std::wstring describeFailure(const ScriptFailure& failure, const FailureWords& words) {
-    std::wstring text = wideFromPath(failure.script);
+std::wstring describeFailure(std::wstring_view shownName, const ScriptFailure& failure,
+                             const FailureWords& words) {
+    std::wstring text(shownName);
     text += words.afterName;
     text += kindText(failure.kind, words);
     if (failure.error) {

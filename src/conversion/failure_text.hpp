@@ -26,8 +26,10 @@ struct FailureWords {
 // system's user interface); empty when it has none.
 std::wstring systemMessage(const std::error_code& error);
 
-// The script's name, then the reason, with the system's words after it when a system call
-// failed, e.g. "post.cgi：文件为只读，未作修改（Permission denied）".
-std::wstring describeFailure(const ScriptFailure& failure, const FailureWords& words);
+// The script's name as the caller shows it in its other lines, then the reason, with the
+// system's words after it when a system call failed, for example
+// "post.cgi：文件为只读，未作修改（Permission denied）".
+std::wstring describeFailure(std::wstring_view shownName, const ScriptFailure& failure,
+                             const FailureWords& words);
 
 }  // namespace kq

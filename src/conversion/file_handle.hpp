@@ -13,7 +13,9 @@ namespace kq {
 struct FileHandleTraits {
     using Value = void*;
     static Value empty() noexcept {
-        return reinterpret_cast<void*>(static_cast<std::intptr_t>(-1));  // INVALID_HANDLE_VALUE
+        // INVALID_HANDLE_VALUE, which the system defines as this cast.
+        return reinterpret_cast<void*>(  // NOLINT(performance-no-int-to-ptr)
+            static_cast<std::intptr_t>(-1));
     }
     static void close(Value handle) noexcept;
 };

@@ -14,21 +14,22 @@ bool hasPackageMarker(std::string_view text);
 
 // Where the require wrap cuts the text, as byte offsets (character positions - 1 on plain ASCII).
 struct RequireBlock {
-    std::size_t firstOpener;  // a: the first require opener
-    std::size_t before;       // x: the character just before it, which the wrap repeats
-    std::size_t dollar;       // d: the first dollar sign at or after x
-    std::size_t lastOpener;   // r: the last require opener before d
-    std::size_t semicolon;    // q: the first semicolon at or after r, left out of the result
+    std::size_t firstOpener;  // the first require opener
+    std::size_t before;       // the character just before it, which the wrap repeats
+    std::size_t dollar;       // the first dollar sign at or after that character
+    std::size_t lastOpener;   // the last require opener before the dollar sign
+    std::size_t semicolon;    // the first semicolon at or after it, left out of the result
 };
 
-// The require block of a text after rewrites 1 to 3, or nothing when it has none.
+// The require block of a text whose bootstrap block, use line and module name are already
+// switched, or nothing when it has none.
 std::optional<RequireBlock> findRequireBlock(std::string_view text);
 
 // The four rewrites, within the one buffer: bootstrap block removed, the old use line switched,
 // every remaining mention of the package's module renamed to "CGI", then the first run of require
 // statements wrapped in the eval block (295 characters longer). True when `scriptText` now holds
-// the text to write; false when rewrite 4 found no require block: `scriptText` then holds the
-// text after rewrite 3, which is not to be written.
+// the text to write; false when the require wrap found no require block: `scriptText` then
+// holds the text after the module rename, which is not to be written.
 bool switchLibrary(std::string& scriptText);
 
 }  // namespace kq

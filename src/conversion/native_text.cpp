@@ -27,6 +27,8 @@ void appendUtf8(std::string& out, char32_t c) {
     }
 }
 
+}  // namespace
+
 void appendWide(std::wstring& out, char32_t c) {
     if constexpr (sizeof(wchar_t) == 2) {
         if (c >= 0x10000) {
@@ -38,8 +40,6 @@ void appendWide(std::wstring& out, char32_t c) {
     }
     out.push_back(static_cast<wchar_t>(c));
 }
-
-}  // namespace
 
 std::string utf8FromWide(std::wstring_view text) {
     std::string out;
@@ -63,44 +63,54 @@ std::string utf8FromWide(std::wstring_view text) {
     return out;
 }
 
+Utf8Char utf8CharAt(std::string_view text, std::size_t pos) {
+    const auto lead = static_cast<unsigned char>(text[pos]);
+    // The sequence's length, the bits its first byte gives, and the least code point that needs
+    // this length (anything less is an overlong form).
+    std::size_t length = 0;
+    char32_t c = 0;
+    char32_t minimum = 0;
+    if (lead < 0x80) {
+        return {lead, 1};
+    }
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+        c = lead & 0x1FU;
+        minimum = 0x80;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        c = lead & 0x0FU;
+        minimum = 0x800;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        c = lead & 0x07U;
+        minimum = 0x10000;
+    } else {
+        return {0, 0};  // a continuation byte, or a byte that never begins a sequence
+    }
+    if (pos + length > text.size()) {
+        return {0, 0};
+    }
+    for (std::size_t k = 1; k < length; ++k) {
+        const auto next = static_cast<unsigned char>(text[pos + k]);
+        if ((next & 0xC0U) != 0x80U) {
+            return {0, 0};
+        }
+        c = (c << 6) | (next & 0x3FU);
+    }
+    if (c < minimum || (c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF) {
+        return {0, 0};
+    }
+    return {c, length};
+}
+
 std::wstring wideFromUtf8(std::string_view text) {
     std::wstring out;
     out.reserve(text.size());
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const auto lead = static_cast<unsigned char>(text[i]);
-        std::size_t extra = 0;
-        char32_t c = 0;
-        if (lead < 0x80) {
-            c = lead;
-        } else if (lead >= 0xC2 && lead <= 0xDF) {
-            extra = 1;
-            c = lead & 0x1Fu;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            extra = 2;
-            c = lead & 0x0Fu;
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            extra = 3;
-            c = lead & 0x07u;
-        } else {
-            appendWide(out, replacementChar);
-            ++i;
-            continue;
-        }
-        bool valid = i + extra < text.size();
-        for (std::size_t k = 1; valid && k <= extra; ++k) {
-            const auto next = static_cast<unsigned char>(text[i + k]);
-            valid = (next & 0xC0u) == 0x80u;
-            c = (c << 6) | (next & 0x3Fu);
-        }
-        const bool overlong = (extra == 2 && c < 0x800) || (extra == 3 && c < 0x10000);
-        if (!valid || overlong || (c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF) {
-            appendWide(out, replacementChar);
-            ++i;
-            continue;
-        }
-        appendWide(out, c);
-        i += extra + 1;
+    for (std::size_t i = 0; i < text.size();) {
+        const Utf8Char next = utf8CharAt(text, i);
+        appendWide(out, next.length != 0 ? next.value : replacementChar);
+        i += next.length != 0 ? next.length : 1;
     }
     return out;
 }

@@ -29,7 +29,7 @@ FileHandle openForReading(const NativePath& file, std::error_code& error);
 
 // Room reserved beyond a script's size when it is read, so that the rewrites, which insert a
 // few hundred bytes, work within the same buffer instead of copying the whole script.
-inline constexpr std::size_t rewriteRoom = 64 * 1024;
+inline constexpr std::size_t rewriteRoom = std::size_t{64} * 1024;
 
 // Reads every byte of the file into a buffer of its size and room to grow, in one read where the
 // system allows; sets `error` on failure.

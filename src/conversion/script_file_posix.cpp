@@ -173,7 +173,7 @@ std::string readToEnd(const FileHandle& file, std::error_code& error) {
         const std::uintptr_t first = (start + pageAligned - 1) & ~(pageAligned - 1);
         const std::uintptr_t last = (start + bytes.capacity()) & ~(pageAligned - 1);
         static_cast<void>(
-            ::madvise(reinterpret_cast<void*>(first), last - first, MADV_POPULATE_WRITE));
+            ::madvise(bytes.data() + (first - start), last - first, MADV_POPULATE_WRITE));
     }
 #endif
     bytes.resize(static_cast<std::size_t>(status.st_size));

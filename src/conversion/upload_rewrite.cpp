@@ -7,9 +7,10 @@ namespace kq {
 
 namespace {
 
-// Step 4 of both variants. The old loop line runs from the read-loop head to the first CR or LF
-// after it, or to the end of the text: it never takes in a following line, whatever the script's
-// line ends. CR and LF are never part of a double-byte character, so a byte search finds them.
+// The read-loop rewrite, the last step of both variants. The old loop line runs from the
+// read-loop head to the first CR or LF after it, or to the end of the text: it never takes in a
+// following line, whatever the script's line ends. CR and LF are never part of a double-byte
+// character, so a byte search finds them.
 bool rewriteReadLoop(std::string& text) {
     static const Needle loopHead(literals::readLoopHead, CaseMode::insensitive);
     const std::size_t head = findFirst(text, loopHead);

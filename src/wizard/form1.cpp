@@ -20,7 +20,8 @@ std::wstring problemMessage(const std::vector<ScriptReport>& problems) {
     std::wstring message(texts::problemsIntro);
     for (const ScriptReport& report : problems) {
         message += L'\n';
-        message += describeFailure(report.failure.value(), texts::failureWords);
+        message +=
+            describeFailure(wideFromPath(report.name), report.failure.value(), texts::failureWords);
     }
     return message;
 }

@@ -93,38 +93,6 @@ struct ProgressState {
 };
 inline constexpr ProgressState pgAtStart{0, 100, 0};
 
-// Bitmaps: sizes and colour depths are fixed, their contents are the resources'.
-struct BitmapSpec {
-    int width;
-    int height;
-    int bitsPerPixel;
-};
-inline constexpr BitmapSpec bannerBitmap{164, 314, 4};  // Picture2, the left banner
-inline constexpr BitmapSpec headerBitmap{55, 55, 4};    // Image1, in the heading strip
-// The program icon holds these square sizes, each in 24-bit colour.
-inline constexpr std::array<int, 3> iconSizes{16, 32, 48};
-
-// Pixels from twips at the window's dots per inch, rounded to the nearest pixel.
-constexpr int twipsToPixels(int twips, int dpi) {
-    const long long scaled = static_cast<long long>(twips) * dpi;
-    const long long half = twipsPerInch / 2;
-    return static_cast<int>(scaled >= 0 ? (scaled + half) / twipsPerInch
-                                        : -((-scaled + half) / twipsPerInch));
-}
-
-constexpr int borderPixels(Border border) {
-    switch (border) {
-        case Border::none:
-            return 0;
-        case Border::flat:
-            return 1;
-        case Border::etched:
-        case Border::sunken:
-            return 2;
-    }
-    return 0;
-}
-
 // Labels and the image are drawn beneath the other controls of their container, whatever the
 // creation order (Label6 lies partly under pg and List1).
 constexpr bool drawnBeneathSiblings(ControlKind kind) {

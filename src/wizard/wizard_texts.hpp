@@ -1,12 +1,13 @@
 #pragma once
 // Every text the wizard shows, exactly as the user sees it: the window's controls, the message
-// boxes and the reasons given for a script that was not converted. The host's domain name comes
-// from the build (CMake cache variable KQ_HOST_NAME, handed in as a wide string literal).
+// boxes and the reasons given for a script that was not converted (those it shares with
+// kqconvert are written once, in conversion/shared_texts.hpp). The host's domain name comes from
+// the build (CMake cache variable KQ_HOST_NAME, handed in as a wide string literal).
 
 #include <array>
 #include <string_view>
 
-#include "conversion/failure_text.hpp"
+#include "conversion/shared_texts.hpp"
 
 #ifndef KQ_HOST_NAME
 #error "KQ_HOST_NAME must be defined by the build as a wide string literal"
@@ -21,12 +22,8 @@
 
 namespace kq::wizard::texts {
 
-inline constexpr std::wstring_view hostName = KQ_HOST_NAME;
-
 // The caption of every message box and the start of the window title.
 inline constexpr std::wstring_view applicationTitle = KQ_WIZARD_APPLICATION_TITLE;
-inline constexpr std::wstring_view codeMaker = KQ_WIZARD_CODE_MAKER;
-inline constexpr std::wstring_view interfaceMaker = KQ_WIZARD_INTERFACE_MAKER;
 inline constexpr std::wstring_view windowTitle = KQ_WIZARD_APPLICATION_TITLE
     L" 源代码：" KQ_WIZARD_CODE_MAKER L"  界面修改：" KQ_WIZARD_INTERFACE_MAKER;
 
@@ -79,8 +76,8 @@ inline constexpr std::wstring_view cancel = L"取消(&C)";
 inline constexpr std::wstring_view finishCaption = L"完成(&F)";
 
 // The checks before the conversion: no folder chosen, no script in the folder.
-inline constexpr std::wstring_view noFolderMessage = L"请选择目录！";
-inline constexpr std::wstring_view noScriptMessage = L"目录选择错误，没有CGI 文件!";
+using kq::texts::noFolderMessage;
+using kq::texts::noScriptMessage;
 // Another run (a second wizard, or kqconvert) is converting the chosen folder.
 inline constexpr std::wstring_view folderBusyMessage =
     L"这个文件夹正在被另一个转换程序修改，本次没有改动任何文件。请等它结束后再试。";
@@ -90,16 +87,7 @@ inline constexpr std::wstring_view completionLine = L"全部完成：100%";
 // The message box after a run with failures: this line, then one line per script.
 inline constexpr std::wstring_view problemsIntro = L"以下 CGI 文件没有修改成功或需要手工检查：";
 // Why a script was not converted or needs a check, in the same words as kqconvert's.
-inline constexpr FailureWords failureWords{
-    .cannotRead = L"无法读取该文件，未作修改",
-    .cannotWrite = L"无法写回该文件，原内容保持不变",
-    .readOnly = L"文件为只读，未作修改",
-    .noRequireBlock = L"含有 KQCGI，但找不到 require 语句，未作修改",
-    .readLoopNotFound = L"找不到上传读取循环“while ($buffer=$query->readUploadFile”，请手工检查",
-    .afterName = L"：",
-    .systemOpening = L"（",
-    .systemClosing = L"）",
-};
+using kq::texts::failureWords;
 
 // What the program does not foresee, each of which ends it: the window cannot be made; the
 // window ends without being closed (its message queue fails, or it is destroyed or told to quit

@@ -59,14 +59,6 @@ struct RemoteRelease {
 
 }  // namespace
 
-std::string utf8(std::wstring_view text) {
-    std::string bytes(text.size() * 3, '\0');
-    bytes.resize(static_cast<std::size_t>(
-        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), bytes.data(),
-                            static_cast<int>(bytes.size()), nullptr, nullptr)));
-    return bytes;
-}
-
 bool Checks::expect(bool condition, const std::string& what, const std::string& found) {
     ++(condition ? passed : failed);
     std::printf("%s - %s%s%s\n", condition ? "ok" : "FAIL", what.c_str(),
@@ -76,8 +68,9 @@ bool Checks::expect(bool condition, const std::string& what, const std::string& 
 }
 
 bool Checks::equal(std::wstring_view actual, std::wstring_view expected, const std::string& what) {
-    return expect(actual == expected, what,
-                  "expected \"" + utf8(expected) + "\", found \"" + utf8(actual) + "\"");
+    return expect(
+        actual == expected, what,
+        "expected \"" + utf8FromWide(expected) + "\", found \"" + utf8FromWide(actual) + "\"");
 }
 
 bool Checks::closeTo(long actual, long expected, const std::string& what) {
@@ -228,9 +221,10 @@ Wizard::Wizard(const fs::path& program) {
         const HWND box = topLevel(process_.dwProcessId, L"#32770");
         const std::optional<DWORD> code = exitCode(0ms);
         throw Aborted("the wizard's window did not appear; " +
-                      (code  ? "the program ended, exit code " + std::to_string(*code)
-                       : box ? "it shows \"" + utf8(Dialog{box, nullptr}.texts().at(0)) + "\""
-                             : "it runs"));
+                      (code ? "the program ended, exit code " + std::to_string(*code)
+                       : box
+                           ? "it shows \"" + utf8FromWide(Dialog{box, nullptr}.texts().at(0)) + "\""
+                           : "it runs"));
     }
     // Each control in its container, the containers first.
     for (const wizard::ControlSpec& row : wizard::controls) {

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "conversion/native_text.hpp"
 #include "wizard/control_id.hpp"
 
 namespace kq::e2e {
@@ -21,8 +22,6 @@ namespace kq::e2e {
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
 using wizard::ControlId;
-
-std::string utf8(std::wstring_view text);
 
 // Thrown by a check whose failure makes the rest of the scenario meaningless.
 struct Aborted : std::runtime_error {

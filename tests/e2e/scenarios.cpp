@@ -44,14 +44,6 @@ std::string readBytes(const fs::path& file) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-std::wstring fromUtf8(const std::string& bytes) {
-    std::wstring text(bytes.size(), L'\0');
-    text.resize(static_cast<std::size_t>(
-        MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), text.data(),
-                            static_cast<int>(text.size()))));
-    return text;
-}
-
 bool writeBytes(const fs::path& file, const std::string& bytes) {
     fs::create_directories(file.parent_path());
     return static_cast<bool>(std::ofstream(file, std::ios::binary) << bytes);
@@ -96,7 +88,7 @@ void answer(const Dialog& box, std::wstring_view text, Checks& checks, const std
 void choose(const Wizard& wizard, const fs::path& folder, Checks& checks, const std::string& when) {
     const Dialog chooser = wizard.dialog(when + ": the folder chooser");
     checks.require(chooser.select(folder),
-                   when + ": the chooser selects " + utf8(folder.wstring()));
+                   when + ": the chooser selects " + utf8FromWide(folder.wstring()));
     checks.require(chooser.close(IDOK), when + ": the chooser closes");
 }
 
@@ -282,7 +274,7 @@ void road(const Context& context, Checks& checks) {
         context.golden / (fs::exists(context.golden / "expected") ? "expected" : "input");
     // The report names each problem as kqconvert's report does, after its outcome.
     std::wstring report;
-    std::wistringstream output(fromUtf8(readBytes(context.golden / "output")));
+    std::wistringstream output(wideFromUtf8(readBytes(context.golden / "output")));
     for (std::wstring line; std::getline(output, line);) {
         for (std::wstring_view outcome : {cli::texts::notConverted, cli::texts::needsCheck}) {
             outcome = outcome.substr(0, outcome.find(L"%1"));
@@ -304,7 +296,7 @@ void road(const Context& context, Checks& checks) {
                   "the folder chooser shows the wizard's title");
     checks.require(chooser.select(site) && chooser.close(IDOK), "the chooser takes the site");
     checks.expect(waitUntil([&] { return wizard.text(Text1) == site.wstring(); }),
-                  "Text1 shows the chosen folder", utf8(wizard.text(Text1)));
+                  "Text1 shows the chosen folder", utf8FromWide(wizard.text(Text1)));
     std::set<std::wstring> files;
     for (const auto& entry : fs::directory_iterator(site)) {
         if (entry.is_regular_file() &&
@@ -460,7 +452,7 @@ int wmain(int argc, wchar_t** argv) {
     Checks checks;
     for (const std::wstring_view scenario : wanted) {
         const auto found = std::ranges::find(scenarios, scenario, &Scenario::name);
-        std::printf("# scenario %s (%u dpi)\n", utf8(scenario).c_str(), context.dpi);
+        std::printf("# scenario %s (%u dpi)\n", kq::utf8FromWide(scenario).c_str(), context.dpi);
         try {
             if (found == scenarios.end()) {
                 throw Aborted("no such scenario");

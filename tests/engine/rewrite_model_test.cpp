@@ -140,6 +140,20 @@ TEST(Search, TextsOfNearMissesStayExact) {
     }
 }
 
+TEST(Search, FoldsEveryLetter) {
+    // Needles of one, three and five letters of either case, against every letter in both cases:
+    // a fault in the fold of a single letter shows, whichever way the search goes.
+    const std::string lower = "abcdefghijklmnopqrstuvwxyz";
+    const std::string upper = "ABCDEFGHIJKLMNOPQRSTUVWXYZ";
+    const std::string text = upper + "\xB0\xA1" + lower + " " + upper + lower;
+    for (std::size_t length = 1; length <= 5; length += 2) {
+        for (std::size_t at = 0; at + length <= lower.size(); ++at) {
+            expectAsTheModel(text, lower.substr(at, length));
+            expectAsTheModel(text, upper.substr(at, length));
+        }
+    }
+}
+
 TEST(Rewrites, FollowTheStepsOnGeneratedScripts) {
     std::mt19937 random(7100);
     int converted = 0;

@@ -128,10 +128,10 @@ inline bool hasMarker(std::string_view bytes) {
 
 struct AfterRename {
     std::string text;
-    std::vector<std::size_t> insertedNameAt;  // where rewrite 3 put "CGI"
+    std::vector<std::size_t> insertedNameAt;  // where the module rename put "CGI"
 };
 
-// Rewrites 1 to 3.
+// Bootstrap removal, use-line switch and module rename.
 inline AfterRename renameModule(std::string_view script) {
     const std::string block(literal::bootstrapBlock);
     const Replaced first = replaceAll(script, block, "", Compare::ignoreCase);
@@ -142,9 +142,11 @@ inline AfterRename renameModule(std::string_view script) {
     return {std::move(third.text), std::move(third.insertedAt)};
 }
 
-// Rewrite 4's positions, 1-based character positions.
+// Where the require wrap cuts, as 1-based character positions: the first require opener, the
+// character before it, the first dollar sign from there, the last opener before that dollar sign
+// and the first semicolon from that opener.
 struct Positions {
-    std::size_t a, x, d, r, q;
+    std::size_t firstOpener, before, dollar, lastOpener, semicolon;
 };
 
 inline std::optional<Positions> requirePositions(std::string_view bytes) {
@@ -152,33 +154,33 @@ inline std::optional<Positions> requirePositions(std::string_view bytes) {
     const CharText opener(literal::requireOpener);
     const CharText dollar("$");
     const CharText semicolon(";");
-    const std::size_t a = findFrom(text, 1, opener, Compare::ignoreCase);
-    if (a <= 1) {
-        return std::nullopt;  // no opener, or the opener at position 1 (x would be 0)
+    const std::size_t firstOpener = findFrom(text, 1, opener, Compare::ignoreCase);
+    if (firstOpener <= 1) {
+        return std::nullopt;  // no opener, or the opener at position 1 (nothing before it)
     }
-    const std::size_t x = a - 1;
-    const std::size_t d = findFrom(text, x, dollar, Compare::ignoreCase);
-    if (d == 0) {
+    const std::size_t before = firstOpener - 1;
+    const std::size_t dollarAt = findFrom(text, before, dollar, Compare::ignoreCase);
+    if (dollarAt == 0) {
         return std::nullopt;
     }
-    std::size_t r = 0;
-    for (std::size_t pos = d; pos-- > 1;) {
+    std::size_t lastOpener = 0;
+    for (std::size_t pos = dollarAt; pos-- > 1;) {
         if (matchesAt(text, pos, opener, Compare::ignoreCase)) {
-            r = pos;
+            lastOpener = pos;
             break;
         }
     }
-    if (r == 0) {
+    if (lastOpener == 0) {
         return std::nullopt;
     }
-    const std::size_t q = findFrom(text, r, semicolon, Compare::ignoreCase);
-    if (q == 0) {
+    const std::size_t semicolonAt = findFrom(text, lastOpener, semicolon, Compare::ignoreCase);
+    if (semicolonAt == 0) {
         return std::nullopt;
     }
-    return Positions{a, x, d, r, q};
+    return Positions{firstOpener, before, dollarAt, lastOpener, semicolonAt};
 }
 
-// Rewrite 4: head, eval prefix, middle, eval suffix and tail.
+// The require wrap: head, eval prefix, middle, eval suffix and tail.
 inline std::optional<std::string> wrapRequire(std::string_view bytes) {
     const std::optional<Positions> at = requirePositions(bytes);
     if (!at) {
@@ -186,11 +188,11 @@ inline std::optional<std::string> wrapRequire(std::string_view bytes) {
     }
     const CharText text(bytes);
     std::string out;
-    out += text.span(1, at->x);
+    out += text.span(1, at->before);
     out += literal::evalPrefix;
-    out += text.span(at->x, at->q - 1);
+    out += text.span(at->before, at->semicolon - 1);
     out += literal::evalSuffix;
-    out += text.span(at->q + 1, text.length());
+    out += text.span(at->semicolon + 1, text.length());
     return out;
 }
 
@@ -213,15 +215,16 @@ inline UploadResult rewriteUpload(std::string_view script, Upload variant) {
                    .text;
     }
     const CharText chars(text);
-    const std::size_t p1 = findFrom(chars, 1, CharText(literal::readLoopHead), Compare::ignoreCase);
-    if (p1 == 0) {
+    const std::size_t head =
+        findFrom(chars, 1, CharText(literal::readLoopHead), Compare::ignoreCase);
+    if (head == 0) {
         return {text, false};
     }
-    std::size_t p2 = p1;
-    while (p2 <= chars.length() && chars.at(p2) != "\r" && chars.at(p2) != "\n") {
-        ++p2;
+    std::size_t lineEnd = head;
+    while (lineEnd <= chars.length() && chars.at(lineEnd) != "\r" && chars.at(lineEnd) != "\n") {
+        ++lineEnd;
     }
-    const std::string oldLine(chars.span(p1, p2 - 1));
+    const std::string oldLine(chars.span(head, lineEnd - 1));
     return {replaceAll(text, oldLine, literal::newReadLoopLine, Compare::ignoreCase).text, true};
 }
 

@@ -31,7 +31,6 @@ class ControlSet {
 
     // Fonts for `dpi`, then every control placed from the layout table at that DPI.
     void applyDpi(UINT dpi);
-    UINT dpi() const { return dpi_; }
 
     // An auto-sized label fits its new text; a label of fixed size fits it with its font; every
     // other control keeps its box and font.

@@ -30,11 +30,11 @@ void Pictures::draw(HDC dc, Picture picture, UINT dpi) const {
     if (picture == Picture::none) {
         return;
     }
-    const BitmapSpec& row = picture == Picture::banner ? bannerBitmap : headerBitmap;
     const bool natural = dpi == defaultDpi;
-    const UniqueHbitmap& chosen = picture == Picture::banner ? (natural ? banner_ : banner2x_)
-                                                             : (natural ? header_ : header2x_);
-    if (!chosen) {
+    const UniqueHbitmap& own = picture == Picture::banner ? banner_ : header_;
+    const UniqueHbitmap& chosen =
+        natural ? own : (picture == Picture::banner ? banner2x_ : header2x_);
+    if (!own || !chosen) {
         return;
     }
     const UniqueMemoryDc source(CreateCompatibleDC(dc));
@@ -47,10 +47,13 @@ void Pictures::draw(HDC dc, Picture picture, UINT dpi) const {
         BitBlt(dc, 0, 0, sourceSize.cx, sourceSize.cy, source.get(), 0, 0, SRCCOPY);
         return;
     }
+    // The drawn size is the 96-DPI bitmap's own, scaled: the pictures' sizes are set where they
+    // are drawn (tools/make_resources.py) and nowhere else.
+    const SIZE size = bitmapSize(own.get());
     const int oldMode = SetStretchBltMode(dc, HALFTONE);
     POINT oldOrigin{};
     SetBrushOrgEx(dc, 0, 0, &oldOrigin);  // HALFTONE needs the brush origin reset after the mode
-    StretchBlt(dc, 0, 0, pixelsFromDefault(row.width, dpi), pixelsFromDefault(row.height, dpi),
+    StretchBlt(dc, 0, 0, pixelsFromDefault(size.cx, dpi), pixelsFromDefault(size.cy, dpi),
                source.get(), 0, 0, sourceSize.cx, sourceSize.cy, SRCCOPY);
     SetBrushOrgEx(dc, oldOrigin.x, oldOrigin.y, nullptr);
     SetStretchBltMode(dc, oldMode);

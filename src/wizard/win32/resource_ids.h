@@ -3,6 +3,8 @@
 #ifndef KQ_WIZARD_RESOURCE_IDS_H
 #define KQ_WIZARD_RESOURCE_IDS_H
 
+/* NOLINTBEGIN(cppcoreguidelines-macro-usage): the resource compiler knows no constants. */
+
 /* The program icon: icon group 1, also the window's icon. */
 #define KQ_ICON_PROGRAM 1
 
@@ -12,5 +14,6 @@
 #define KQ_BITMAP_BANNER_2X 102
 #define KQ_BITMAP_HEADER 103
 #define KQ_BITMAP_HEADER_2X 104
+/* NOLINTEND(cppcoreguidelines-macro-usage) */
 
 #endif

@@ -1,0 +1,4 @@
+#!/usr/bin/perl
+use KQCGI;
+$query = new KQCGI;
+print $query->header;
