@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "platform_file.hpp"
+#include "script_file.hpp"
 
 namespace kq {
 
@@ -25,6 +26,15 @@ void FileHandleTraits::close(Value descriptor) noexcept {
     // Only for descriptors whose close result no longer matters (read-only, or on a failure
     // path); the write path closes its temporary file itself and checks the result.
     ::close(descriptor);
+}
+
+std::optional<NativePath> finalPath(const NativePath& path) {
+    const std::unique_ptr<char, decltype(&std::free)> real(::realpath(path.c_str(), nullptr),
+                                                           &std::free);
+    if (!real) {
+        return std::nullopt;
+    }
+    return NativePath(real.get());
 }
 
 }  // namespace kq
@@ -43,6 +53,9 @@ std::error_code lastError() {
 
 SystemFailure cannotWrite(std::error_code error) {
     return {FailureKind::cannotWrite, error};
+}
+SystemFailure cannotRead(std::error_code error) {
+    return {FailureKind::cannotRead, error};
 }
 
 // The reason given for a file that exists but is not a regular file.
@@ -67,7 +80,7 @@ struct ResolvedFile {
     std::string fileName;
 };
 
-std::optional<ResolvedFile> resolve(const NativePath& file, std::error_code& error) {
+SystemResult<ResolvedFile> resolve(const NativePath& file) {
     struct stat own {};
     if (::lstat(file.c_str(), &own) == 0 && !S_ISLNK(own.st_mode)) {
         // Not a link: its folder is the one given, as it stands.
@@ -75,17 +88,14 @@ std::optional<ResolvedFile> resolve(const NativePath& file, std::error_code& err
         return ResolvedFile{folder.empty() ? std::string(".") : std::string(folder),
                             std::string(fileNameOf(file))};
     }
-    const std::unique_ptr<char, decltype(&std::free)> real(::realpath(file.c_str(), nullptr),
-                                                           &std::free);
+    const std::optional<NativePath> real = finalPath(file);
     if (!real) {
-        error = lastError();
-        return std::nullopt;
+        return cannotWrite(lastError());
     }
-    const std::string resolved(real.get());
+    const std::string& resolved = *real;
     const std::size_t slash = resolved.rfind('/');
     if (slash == std::string::npos || slash + 1 == resolved.size()) {
-        error = systemError(EISDIR);
-        return std::nullopt;
+        return cannotWrite(systemError(EISDIR));
     }
     return ResolvedFile{slash == 0 ? std::string("/") : resolved.substr(0, slash),
                         resolved.substr(slash + 1)};
@@ -129,38 +139,31 @@ std::error_code writeAll(int descriptor, std::string_view bytes) {
 
 }  // namespace
 
-FileHandle openForReading(const NativePath& file, std::error_code& error) {
-    error.clear();
+SystemResult<FileHandle> openForReading(const NativePath& file) {
     // O_NONBLOCK so that opening a FIFO returns at once; it is refused right after.
     FileHandle handle(retryOnInterrupt(
         [&] { return ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK); }));
     if (!handle.holds()) {
-        error = lastError();
-        return handle;
+        return cannotRead(lastError());
     }
     struct stat status {};
     if (::fstat(handle.get(), &status) != 0) {
-        error = lastError();
-        return {};
+        return cannotRead(lastError());
     }
     if (!S_ISREG(status.st_mode)) {
-        error = notRegularFile(status.st_mode);
-        return {};
+        return cannotRead(notRegularFile(status.st_mode));
     }
     const int flags = ::fcntl(handle.get(), F_GETFL);
     if (flags == -1 || ::fcntl(handle.get(), F_SETFL, flags & ~O_NONBLOCK) == -1) {
-        error = lastError();
-        return {};
+        return cannotRead(lastError());
     }
     return handle;
 }
 
-std::string readToEnd(const FileHandle& file, std::error_code& error) {
-    error.clear();
+SystemResult<std::string> readToEnd(const FileHandle& file) {
     struct stat status {};
     if (::fstat(file.get(), &status) != 0) {
-        error = lastError();
-        return {};
+        return cannotRead(lastError());
     }
     std::string bytes;
     bytes.reserve(static_cast<std::size_t>(status.st_size) + rewriteRoom);
@@ -185,8 +188,7 @@ std::string readToEnd(const FileHandle& file, std::error_code& error) {
         const ssize_t got = retryOnInterrupt(
             [&] { return ::read(file.get(), bytes.data() + have, bytes.size() - have); });
         if (got < 0) {
-            error = lastError();
-            return {};
+            return cannotRead(lastError());
         }
         if (got == 0) {
             bytes.resize(have);
@@ -211,14 +213,12 @@ using OpenFolders = std::map<std::string, std::shared_ptr<const FileHandle>>;
 
 // The checks made before anything is written: the script exists (this replaces a script, it
 // never creates one), is a regular file, and is not read-only.
-std::optional<SystemFailure> examine(const NativePath& file, ExaminedScript& script,
-                                     OpenFolders& folders) {
-    std::error_code error;
-    std::optional<ResolvedFile> target = resolve(file, error);
+SystemStatus examine(const NativePath& file, ExaminedScript& script, OpenFolders& folders) {
+    SystemResult<ResolvedFile> target = resolve(file);
     if (!target) {
-        return cannotWrite(error);
+        return target.failure();
     }
-    script.target = std::move(*target);
+    script.target = std::move(target).value();
     std::shared_ptr<const FileHandle>& folder = folders[script.target.folder];
     if (!folder) {
         auto opened = std::make_shared<FileHandle>(retryOnInterrupt([&] {
@@ -249,7 +249,7 @@ std::optional<SystemFailure> examine(const NativePath& file, ExaminedScript& scr
         return SystemFailure{denied ? FailureKind::readOnly : FailureKind::cannotWrite,
                              lastError()};
     }
-    return std::nullopt;
+    return Done{};
 }
 
 bool memberOfGroup(gid_t group) {
@@ -287,11 +287,11 @@ bool ownerCanBeKept(const ExaminedScript& script) {
 
 }  // namespace
 
-std::optional<SystemFailure> checkReplaceable(const NativePath& file) {
+SystemStatus checkReplaceable(const NativePath& file) {
     ExaminedScript script;
     OpenFolders folders;
-    if (auto failed = examine(file, script, folders)) {
-        return failed;
+    if (SystemStatus examined = examine(file, script, folders); !examined) {
+        return examined;
     }
     // The temporary file is created in the folder, which must therefore be writable.
     if (::faccessat(script.folder->get(), ".", W_OK | X_OK, AT_EACCESS) != 0) {
@@ -300,10 +300,13 @@ std::optional<SystemFailure> checkReplaceable(const NativePath& file) {
     if (!ownerCanBeKept(script)) {
         return cannotWrite(systemError(EPERM));
     }
-    return std::nullopt;
+    return Done{};
 }
 
-struct ReplacementBatch::Item {
+namespace {
+
+// A staged script's temporary file.
+struct Replacement {
     // In this order, so that they go in the reverse one: the temporary file is closed, then
     // removed unless it was renamed, then the folder is closed.
     ExaminedScript examined;
@@ -311,33 +314,32 @@ struct ReplacementBatch::Item {
     FileHandle temporary;
 };
 
-ReplacementBatch::ReplacementBatch() = default;
-ReplacementBatch::~ReplacementBatch() = default;
-
-std::optional<SystemFailure> ReplacementBatch::add(const NativePath& file, std::string_view bytes) {
-    auto item = std::make_unique<Item>();
-    if (auto failed = examine(file, item->examined, folders_)) {
-        return failed;
+// Writes `bytes` to a new temporary file beside the file that `file` leads to, with that file's
+// owner and permission bits.
+SystemStatus writeTemporary(const NativePath& file, std::string_view bytes,
+                            Replacement& replacement, OpenFolders& folders) {
+    if (SystemStatus examined = examine(file, replacement.examined, folders); !examined) {
+        return examined;
     }
-    const FileHandle& folder = *item->examined.folder;
-    const struct stat& script = item->examined.status;
-    for (unsigned attempt = 0; attempt < temporaryNameAttempts && !item->temporary.holds();
+    const FileHandle& folder = *replacement.examined.folder;
+    const struct stat& script = replacement.examined.status;
+    for (unsigned attempt = 0; attempt < temporaryNameAttempts && !replacement.temporary.holds();
          ++attempt) {
         const NativePath temporaryName =
             temporaryFileName(static_cast<std::uint64_t>(::getpid()), attempt);
-        item->temporary.reset(retryOnInterrupt([&] {
+        replacement.temporary.reset(retryOnInterrupt([&] {
             return ::openat(folder.get(), temporaryName.c_str(),
                             O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY,
                             S_IRUSR | S_IWUSR);
         }));
-        if (item->temporary.holds()) {
-            item->entry.emplace(folder.get(), temporaryName);
+        if (replacement.temporary.holds()) {
+            replacement.entry.emplace(folder.get(), temporaryName);
         } else if (errno != EEXIST) {
             return cannotWrite(lastError());
         }
     }
-    const int temporary = item->temporary.get();
-    if (!item->temporary.holds()) {
+    const int temporary = replacement.temporary.get();
+    if (!replacement.temporary.holds()) {
         return cannotWrite(systemError(EEXIST));
     }
     if (const std::error_code writeError = writeAll(temporary, bytes)) {
@@ -364,112 +366,19 @@ std::optional<SystemFailure> ReplacementBatch::add(const NativePath& file, std::
         static_cast<void>(::sync_file_range(temporary, 0, 0, SYNC_FILE_RANGE_WRITE));
     }
 #endif
-    items_.push_back(std::move(item));
-    return std::nullopt;
+    return Done{};
 }
 
-std::vector<std::optional<SystemFailure>> ReplacementBatch::commit() {
-    std::vector<std::optional<SystemFailure>> results(items_.size());
-    // One flush of each file system for the whole batch, where the system has it (syncfs): it
-    // reports any write error on that file system since the files were opened, and each file's
-    // own flush, which would ask the disk to empty its cache once per file, is then needed only
-    // to tell which file an error belongs to.
-    std::vector<dev_t> flushedDevices;
-#if defined(__linux__)
-    std::vector<dev_t> tried;
-    for (const auto& item : items_) {
-        const dev_t device = item->examined.status.st_dev;
-        if (std::find(tried.begin(), tried.end(), device) == tried.end()) {
-            tried.push_back(device);
-            if (::syncfs(item->temporary.get()) == 0) {
-                flushedDevices.push_back(device);
-            }
-        }
-    }
-#endif
-    for (std::size_t i = 0; i < items_.size(); ++i) {
-        FileHandle& temporary = items_[i]->temporary;
-        const bool flushed = std::find(flushedDevices.begin(), flushedDevices.end(),
-                                       items_[i]->examined.status.st_dev) != flushedDevices.end();
-        if (!flushed && ::fsync(temporary.get()) != 0) {
-            results[i] = cannotWrite(lastError());
-        }
-        // The last chance for a delayed write error to show: close is checked, not left to the
-        // owner. A descriptor is released by close even when it reports an error.
-        if (::close(temporary.release()) != 0 && !results[i]) {
-            results[i] = cannotWrite(lastError());
-        }
-    }
-    // Only flushed files replace their scripts, so that every script holds its old or its new
-    // bytes whenever the machine stops.
-    std::vector<std::size_t> renamedIn;
-    for (std::size_t i = 0; i < items_.size(); ++i) {
-        Item& item = *items_[i];
-        if (results[i]) {
-            continue;
-        }
-        const int folder = item.examined.folder->get();
-        if (::renameat(folder, item.entry->name().c_str(), folder,
-                       item.examined.target.fileName.c_str()) != 0) {
-            results[i] = cannotWrite(lastError());
-            continue;
-        }
-        item.entry->markRenamed();
-        renamedIn.push_back(i);
-    }
-    // Makes the renames durable, each folder once. The new contents are in place whatever this
-    // returns, and some file systems do not flush folders at all, so its result changes nothing
-    // reported.
-    std::vector<std::pair<dev_t, ino_t>> flushed;
-    for (const std::size_t i : renamedIn) {
-        struct stat folder {};
-        const int descriptor = items_[i]->examined.folder->get();
-        if (::fstat(descriptor, &folder) == 0 &&
-            std::find(flushed.begin(), flushed.end(), std::pair{folder.st_dev, folder.st_ino}) ==
-                flushed.end()) {
-            flushed.emplace_back(folder.st_dev, folder.st_ino);
-            static_cast<void>(::fsync(descriptor));
-        }
-    }
-    items_.clear();
-    folders_.clear();
-    return results;
-}
+}  // namespace
 
-FileHandle lockFolder(const NativePath& folder, std::error_code& error) {
-    error.clear();
-    FileHandle handle(retryOnInterrupt(
-        [&] { return ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); }));
-    if (!handle.holds()) {
-        error = lastError();
-        return handle;
-    }
-    if (retryOnInterrupt([&] { return ::flock(handle.get(), LOCK_EX | LOCK_NB); }) != 0) {
-        error = lastError();
-        return {};
-    }
-    return handle;
-}
-
-bool heldByAnother(const std::error_code& error) {
-    return error == std::error_code(EWOULDBLOCK, std::system_category());
-}
-
-bool outOfRoom(const std::error_code& error) {
-    return error == std::error_code(ENOSPC, std::system_category()) ||
-           error == std::error_code(EDQUOT, std::system_category());
-}
-
-std::vector<FolderEntry> folderEntries(const NativePath& folder, std::error_code& error) {
-    error.clear();
+SystemResult<std::vector<FolderEntry>> folderEntries(const NativePath& folder) {
     std::vector<FolderEntry> entries;
     struct Closer {
         void operator()(DIR* listing) const { ::closedir(listing); }
     };
     const std::unique_ptr<DIR, Closer> listing(::opendir(folder.c_str()));
     if (!listing) {
-        error = lastError();
-        return entries;
+        return cannotRead(lastError());
     }
     const int descriptor = ::dirfd(listing.get());
     errno = 0;
@@ -493,8 +402,7 @@ std::vector<FolderEntry> folderEntries(const NativePath& folder, std::error_code
         errno = 0;
     }
     if (errno != 0) {
-        error = lastError();
-        entries.clear();
+        return cannotRead(lastError());
     }
     return entries;
 }
@@ -503,7 +411,148 @@ void removeFile(const NativePath& file) {
     ::unlink(file.c_str());
 }
 
-std::optional<NativePath> linkTarget(const NativePath& file) {
+}  // namespace kq::platform
+
+namespace kq {
+
+using platform::lastError;
+using platform::retryOnInterrupt;
+using platform::systemError;
+
+struct ScriptBatch::State {
+    struct Staged {
+        StagedScript script;
+        platform::Replacement replacement;
+    };
+    // Each staged script's replacement stays where it is made: its temporary file's entry holds
+    // the folder's descriptor.
+    std::vector<std::unique_ptr<Staged>> staged;
+    // The folders the batch writes in, opened once each.
+    platform::OpenFolders folders;
+};
+
+ScriptBatch::ScriptBatch(NativePath folder)
+    : folder_(std::move(folder)), state_(std::make_unique<State>()) {}
+
+ScriptBatch::~ScriptBatch() = default;
+
+std::optional<StagedScript> ScriptBatch::stage(StagedScript script, std::string_view text) {
+    auto staged = std::make_unique<State::Staged>();
+    const platform::SystemStatus written = platform::writeTemporary(
+        joinPath(folder_, script.name), text, staged->replacement, state_->folders);
+    if (!written) {
+        script.failure = platform::failureOf(script.name, written.failure());
+        return script;
+    }
+    staged->script = std::move(script);
+    state_->staged.push_back(std::move(staged));
+    return std::nullopt;
+}
+
+std::size_t ScriptBatch::size() const {
+    return state_->staged.size();
+}
+
+bool ScriptBatch::outOfRoom(const ScriptFailure& failure) {
+    return failure.kind == FailureKind::cannotWrite &&
+           (failure.error == std::error_code(ENOSPC, std::system_category()) ||
+            failure.error == std::error_code(EDQUOT, std::system_category()));
+}
+
+std::vector<StagedScript> ScriptBatch::commit() {
+    auto& staged = state_->staged;
+    // What each staged script meets on its way into place.
+    std::vector<std::optional<platform::SystemFailure>> met(staged.size());
+    // One flush of each file system for the whole batch, where the system has it (syncfs): it
+    // reports any write error on that file system since the files were opened, and each file's
+    // own flush, which would ask the disk to empty its cache once per file, is then needed only
+    // to tell which file an error belongs to.
+    std::vector<dev_t> flushedDevices;
+#if defined(__linux__)
+    std::vector<dev_t> tried;
+    for (const auto& script : staged) {
+        const dev_t device = script->replacement.examined.status.st_dev;
+        if (std::find(tried.begin(), tried.end(), device) == tried.end()) {
+            tried.push_back(device);
+            if (::syncfs(script->replacement.temporary.get()) == 0) {
+                flushedDevices.push_back(device);
+            }
+        }
+    }
+#endif
+    for (std::size_t i = 0; i < staged.size(); ++i) {
+        platform::Replacement& replacement = staged[i]->replacement;
+        const bool flushed = std::find(flushedDevices.begin(), flushedDevices.end(),
+                                       replacement.examined.status.st_dev) != flushedDevices.end();
+        if (!flushed && ::fsync(replacement.temporary.get()) != 0) {
+            met[i] = platform::cannotWrite(lastError());
+        }
+        // The last chance for a delayed write error to show: close is checked, not left to the
+        // owner. A descriptor is released by close even when it reports an error.
+        if (::close(replacement.temporary.release()) != 0 && !met[i]) {
+            met[i] = platform::cannotWrite(lastError());
+        }
+    }
+    // Only flushed files replace their scripts, so that every script holds its old or its new
+    // bytes whenever the machine stops.
+    std::vector<std::size_t> renamedIn;
+    for (std::size_t i = 0; i < staged.size(); ++i) {
+        platform::Replacement& replacement = staged[i]->replacement;
+        if (met[i]) {
+            continue;
+        }
+        const int folder = replacement.examined.folder->get();
+        if (::renameat(folder, replacement.entry->name().c_str(), folder,
+                       replacement.examined.target.fileName.c_str()) != 0) {
+            met[i] = platform::cannotWrite(lastError());
+            continue;
+        }
+        replacement.entry->markRenamed();
+        renamedIn.push_back(i);
+    }
+    // Makes the renames durable, each folder once. The new contents are in place whatever this
+    // returns, and some file systems do not flush folders at all, so its result changes nothing
+    // reported.
+    std::vector<std::pair<dev_t, ino_t>> flushed;
+    for (const std::size_t i : renamedIn) {
+        struct stat folder {};
+        const int descriptor = staged[i]->replacement.examined.folder->get();
+        if (::fstat(descriptor, &folder) == 0 &&
+            std::find(flushed.begin(), flushed.end(), std::pair{folder.st_dev, folder.st_ino}) ==
+                flushed.end()) {
+            flushed.emplace_back(folder.st_dev, folder.st_ino);
+            static_cast<void>(::fsync(descriptor));
+        }
+    }
+    std::vector<StagedScript> scripts;
+    scripts.reserve(staged.size());
+    for (std::size_t i = 0; i < staged.size(); ++i) {
+        StagedScript& script = staged[i]->script;
+        if (met[i]) {
+            script.failure = platform::failureOf(script.name, *met[i]);
+        }
+        scripts.push_back(std::move(script));
+    }
+    staged.clear();
+    state_->folders.clear();
+    return scripts;
+}
+
+std::optional<FolderLock> lockFolder(const NativePath& folder) {
+    FileHandle handle(retryOnInterrupt(
+        [&] { return ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); }));
+    if (handle.holds() &&
+        retryOnInterrupt([&] { return ::flock(handle.get(), LOCK_EX | LOCK_NB); }) != 0) {
+        if (errno == EWOULDBLOCK) {
+            return std::nullopt;  // another process holds it
+        }
+        handle.reset();
+    }
+    return FolderLock{std::move(handle)};
+}
+
+std::optional<NativePath> linkTarget(const NativePath& folder, const NativePath& name) {
+    const NativePath file = joinPath(folder, name);
     struct stat own {};
     if (::lstat(file.c_str(), &own) != 0 || !S_ISLNK(own.st_mode)) {
         return std::nullopt;
@@ -511,13 +560,4 @@ std::optional<NativePath> linkTarget(const NativePath& file) {
     return finalPath(file);
 }
 
-std::optional<NativePath> finalPath(const NativePath& path) {
-    const std::unique_ptr<char, decltype(&std::free)> real(::realpath(path.c_str(), nullptr),
-                                                           &std::free);
-    if (!real) {
-        return std::nullopt;
-    }
-    return NativePath(real.get());
-}
-
-}  // namespace kq::platform
+}  // namespace kq

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform_file.hpp"
+#include "script_file.hpp"
 
 namespace kq {
 
@@ -41,14 +42,16 @@ std::error_code windowsError(DWORD code) {
 SystemFailure cannotWrite(std::error_code error) {
     return {FailureKind::cannotWrite, error};
 }
+SystemFailure cannotRead(std::error_code error) {
+    return {FailureKind::cannotRead, error};
+}
 
 // Attributes that describe the file rather than its storage, and that a new file can be given.
 constexpr DWORD keptAttributes = FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_HIDDEN |
                                  FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
 
 // A link or junction followed to its final target; any other path is kept as given.
-std::optional<std::wstring> finalTarget(const std::wstring& file, DWORD attributes,
-                                        std::error_code& error) {
+SystemResult<std::wstring> finalTarget(const std::wstring& file, DWORD attributes) {
     if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
         return file;
     }
@@ -56,16 +59,14 @@ std::optional<std::wstring> finalTarget(const std::wstring& file, DWORD attribut
         file.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
         nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     if (!opened.holds()) {
-        error = lastError();
-        return std::nullopt;
+        return cannotWrite(lastError());
     }
     std::vector<wchar_t> buffer(MAX_PATH);
     for (;;) {
         const DWORD length = ::GetFinalPathNameByHandleW(
             opened.get(), buffer.data(), static_cast<DWORD>(buffer.size()), FILE_NAME_NORMALIZED);
         if (length == 0) {
-            error = lastError();
-            return std::nullopt;
+            return cannotWrite(lastError());
         }
         if (length < buffer.size()) {
             return std::wstring(buffer.data(), length);
@@ -121,30 +122,25 @@ std::error_code writeAll(HANDLE file, std::string_view bytes) {
 
 }  // namespace
 
-FileHandle openForReading(const NativePath& file, std::error_code& error) {
-    error.clear();
+SystemResult<FileHandle> openForReading(const NativePath& file) {
     // Others may read and may rename or delete, but nobody writes while the channel holds it.
     FileHandle handle(::CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
                                     nullptr, OPEN_EXISTING,
                                     FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!handle.holds()) {
-        error = lastError();
-        return handle;
+        return cannotRead(lastError());
     }
     // A device name (a pipe, the console, "NUL") opens too; only a file on disk is a script.
     if (::GetFileType(handle.get()) != FILE_TYPE_DISK) {
-        error = windowsError(ERROR_NOT_SUPPORTED);
-        return {};
+        return cannotRead(windowsError(ERROR_NOT_SUPPORTED));
     }
     return handle;
 }
 
-std::string readToEnd(const FileHandle& file, std::error_code& error) {
-    error.clear();
+SystemResult<std::string> readToEnd(const FileHandle& file) {
     LARGE_INTEGER size{};
     if (::GetFileSizeEx(file.get(), &size) == FALSE) {
-        error = lastError();
-        return {};
+        return cannotRead(lastError());
     }
     std::string bytes;
     bytes.reserve(static_cast<std::size_t>(size.QuadPart) + rewriteRoom);
@@ -158,8 +154,7 @@ std::string readToEnd(const FileHandle& file, std::error_code& error) {
         DWORD got = 0;
         const auto request = static_cast<DWORD>(std::min(bytes.size() - have, largestRead));
         if (::ReadFile(file.get(), bytes.data() + have, request, &got, nullptr) == FALSE) {
-            error = lastError();
-            return {};
+            return cannotRead(lastError());
         }
         if (got == 0) {
             bytes.resize(have);
@@ -179,17 +174,16 @@ struct ExaminedScript {
 
 // The checks made before anything is written: the script exists (this replaces a script, it
 // never creates one), is a file, and is not read-only.
-std::optional<SystemFailure> examine(const NativePath& file, ExaminedScript& script) {
+SystemStatus examine(const NativePath& file, ExaminedScript& script) {
     const DWORD givenAttributes = ::GetFileAttributesW(file.c_str());
     if (givenAttributes == INVALID_FILE_ATTRIBUTES) {
         return cannotWrite(lastError());
     }
-    std::error_code error;
-    std::optional<std::wstring> target = finalTarget(file, givenAttributes, error);
+    SystemResult<std::wstring> target = finalTarget(file, givenAttributes);
     if (!target) {
-        return cannotWrite(error);
+        return target.failure();
     }
-    script.target = std::move(*target);
+    script.target = std::move(target).value();
     // A link's own attributes are not its file's: those are asked for once more.
     script.attributes = (givenAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0
                             ? givenAttributes
@@ -204,17 +198,20 @@ std::optional<SystemFailure> examine(const NativePath& file, ExaminedScript& scr
     if ((script.attributes & FILE_ATTRIBUTE_READONLY) != 0) {
         return SystemFailure{FailureKind::readOnly, windowsError(ERROR_ACCESS_DENIED)};
     }
-    return std::nullopt;
+    return Done{};
 }
 
 }  // namespace
 
-std::optional<SystemFailure> checkReplaceable(const NativePath& file) {
+SystemStatus checkReplaceable(const NativePath& file) {
     ExaminedScript script;
     return examine(file, script);
 }
 
-struct ReplacementBatch::Item {
+namespace {
+
+// A staged script's temporary file.
+struct Replacement {
     ExaminedScript examined;
     // In this order, so that they go in the reverse one: the temporary file is closed, then
     // deleted unless it was moved over its file.
@@ -222,97 +219,37 @@ struct ReplacementBatch::Item {
     FileHandle temporary;
 };
 
-ReplacementBatch::ReplacementBatch() = default;
-ReplacementBatch::~ReplacementBatch() = default;
-
-std::optional<SystemFailure> ReplacementBatch::add(const NativePath& file, std::string_view bytes) {
-    auto item = std::make_unique<Item>();
-    if (auto failed = examine(file, item->examined)) {
-        return failed;
+// Writes `bytes` to a new temporary file beside the file that `file` leads to.
+SystemStatus writeTemporary(const NativePath& file, std::string_view bytes,
+                            Replacement& replacement) {
+    if (SystemStatus examined = examine(file, replacement.examined); !examined) {
+        return examined;
     }
-    const std::wstring folder = folderWithSeparator(item->examined.target);
-    for (unsigned attempt = 0; attempt < temporaryNameAttempts && !item->temporary.holds();
+    const std::wstring folder = folderWithSeparator(replacement.examined.target);
+    for (unsigned attempt = 0; attempt < temporaryNameAttempts && !replacement.temporary.holds();
          ++attempt) {
         std::wstring temporaryPath = folder + temporaryFileName(::GetCurrentProcessId(), attempt);
-        item->temporary.reset(::CreateFileW(temporaryPath.c_str(), GENERIC_WRITE, 0, nullptr,
-                                            CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (item->temporary.holds()) {
-            item->entry.emplace(std::move(temporaryPath));
+        replacement.temporary.reset(::CreateFileW(temporaryPath.c_str(), GENERIC_WRITE, 0, nullptr,
+                                                  CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (replacement.temporary.holds()) {
+            replacement.entry.emplace(std::move(temporaryPath));
         } else if (const DWORD code = ::GetLastError();
                    code != ERROR_FILE_EXISTS && code != ERROR_ALREADY_EXISTS) {
             return cannotWrite(windowsError(code));
         }
     }
-    if (!item->temporary.holds()) {
+    if (!replacement.temporary.holds()) {
         return cannotWrite(windowsError(ERROR_FILE_EXISTS));
     }
-    if (const std::error_code writeError = writeAll(item->temporary.get(), bytes)) {
+    if (const std::error_code writeError = writeAll(replacement.temporary.get(), bytes)) {
         return cannotWrite(writeError);
     }
-    items_.push_back(std::move(item));
-    return std::nullopt;
+    return Done{};
 }
 
-std::vector<std::optional<SystemFailure>> ReplacementBatch::commit() {
-    std::vector<std::optional<SystemFailure>> results(items_.size());
-    for (std::size_t i = 0; i < items_.size(); ++i) {
-        Item& item = *items_[i];
-        if (::FlushFileBuffers(item.temporary.get()) == FALSE) {
-            results[i] = cannotWrite(lastError());
-        }
-        // Checked, not left to the owner: a handle is released by CloseHandle even when it fails.
-        if (::CloseHandle(item.temporary.release()) == FALSE && !results[i]) {
-            results[i] = cannotWrite(lastError());
-        }
-        const DWORD copied = item.examined.attributes & keptAttributes;
-        if (!results[i] &&
-            ::SetFileAttributesW(item.entry->path().c_str(),
-                                 copied == 0 ? FILE_ATTRIBUTE_NORMAL : copied) == FALSE) {
-            results[i] = cannotWrite(lastError());
-        }
-    }
-    // Only flushed files replace their scripts; each move is written through to the disk, so
-    // that every script holds its old or its new bytes whenever the machine stops.
-    for (std::size_t i = 0; i < items_.size(); ++i) {
-        Item& item = *items_[i];
-        if (results[i]) {
-            continue;
-        }
-        if (::MoveFileExW(item.entry->path().c_str(), item.examined.target.c_str(),
-                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) == FALSE) {
-            results[i] = cannotWrite(lastError());
-            continue;
-        }
-        item.entry->markMoved();
-    }
-    items_.clear();
-    return results;
-}
+}  // namespace
 
-FileHandle lockFolder(const NativePath& folder, std::error_code& error) {
-    error.clear();
-    // A lock file that nobody else may open, deleted when the last handle goes, also when the
-    // process ends. Hidden, and not named like a script, it is never listed.
-    FileHandle handle(::CreateFileW(joinPath(folder, L".kqwizard-lock").c_str(),
-                                    GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
-                                    FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
-    if (!handle.holds()) {
-        error = lastError();
-    }
-    return handle;
-}
-
-bool heldByAnother(const std::error_code& error) {
-    return error == std::error_code(ERROR_SHARING_VIOLATION, std::system_category());
-}
-
-bool outOfRoom(const std::error_code& error) {
-    return error == std::error_code(ERROR_DISK_FULL, std::system_category()) ||
-           error == std::error_code(ERROR_HANDLE_DISK_FULL, std::system_category());
-}
-
-std::vector<FolderEntry> folderEntries(const NativePath& folder, std::error_code& error) {
-    error.clear();
+SystemResult<std::vector<FolderEntry>> folderEntries(const NativePath& folder) {
     std::vector<FolderEntry> entries;
     WIN32_FIND_DATAW found{};
     struct SearchCloser {
@@ -321,8 +258,7 @@ std::vector<FolderEntry> folderEntries(const NativePath& folder, std::error_code
     const HANDLE opened = ::FindFirstFileExW(joinPath(folder, L"*").c_str(), FindExInfoBasic,
                                              &found, FindExSearchNameMatch, nullptr, 0);
     if (opened == INVALID_HANDLE_VALUE) {
-        error = lastError();
-        return entries;
+        return cannotRead(lastError());
     }
     const std::unique_ptr<void, SearchCloser> search(opened);
     do {
@@ -335,10 +271,9 @@ std::vector<FolderEntry> folderEntries(const NativePath& folder, std::error_code
         bool regular = (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
         if (link) {
             // What the link leads to decides; a link that leads nowhere is no file.
-            std::error_code unresolved;
-            const auto target = finalTarget(joinPath(folder, name), attributes, unresolved);
+            const auto target = finalTarget(joinPath(folder, name), attributes);
             const DWORD targetAttributes =
-                target ? ::GetFileAttributesW(target->c_str()) : INVALID_FILE_ATTRIBUTES;
+                target ? ::GetFileAttributesW(target.value().c_str()) : INVALID_FILE_ATTRIBUTES;
             regular = targetAttributes != INVALID_FILE_ATTRIBUTES &&
                       (targetAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
         }
@@ -347,8 +282,7 @@ std::vector<FolderEntry> folderEntries(const NativePath& folder, std::error_code
     } while (::FindNextFileW(search.get(), &found) != FALSE);
     const DWORD ended = ::GetLastError();
     if (ended != ERROR_NO_MORE_FILES) {
-        error = windowsError(ended);
-        entries.clear();
+        return cannotRead(windowsError(ended));
     }
     return entries;
 }
@@ -357,7 +291,110 @@ void removeFile(const NativePath& file) {
     ::DeleteFileW(file.c_str());
 }
 
-std::optional<NativePath> linkTarget(const NativePath& file) {
+}  // namespace kq::platform
+
+namespace kq {
+
+using platform::lastError;
+
+struct ScriptBatch::State {
+    struct Staged {
+        StagedScript script;
+        platform::Replacement replacement;
+    };
+    // Each staged script's replacement stays where it is made.
+    std::vector<std::unique_ptr<Staged>> staged;
+};
+
+ScriptBatch::ScriptBatch(NativePath folder)
+    : folder_(std::move(folder)), state_(std::make_unique<State>()) {}
+
+ScriptBatch::~ScriptBatch() = default;
+
+std::optional<StagedScript> ScriptBatch::stage(StagedScript script, std::string_view text) {
+    auto staged = std::make_unique<State::Staged>();
+    const platform::SystemStatus written =
+        platform::writeTemporary(joinPath(folder_, script.name), text, staged->replacement);
+    if (!written) {
+        script.failure = platform::failureOf(script.name, written.failure());
+        return script;
+    }
+    staged->script = std::move(script);
+    state_->staged.push_back(std::move(staged));
+    return std::nullopt;
+}
+
+std::size_t ScriptBatch::size() const {
+    return state_->staged.size();
+}
+
+bool ScriptBatch::outOfRoom(const ScriptFailure& failure) {
+    return failure.kind == FailureKind::cannotWrite &&
+           (failure.error == std::error_code(ERROR_DISK_FULL, std::system_category()) ||
+            failure.error == std::error_code(ERROR_HANDLE_DISK_FULL, std::system_category()));
+}
+
+std::vector<StagedScript> ScriptBatch::commit() {
+    auto& staged = state_->staged;
+    // What each staged script meets on its way into place.
+    std::vector<std::optional<platform::SystemFailure>> met(staged.size());
+    for (std::size_t i = 0; i < staged.size(); ++i) {
+        platform::Replacement& replacement = staged[i]->replacement;
+        if (::FlushFileBuffers(replacement.temporary.get()) == FALSE) {
+            met[i] = platform::cannotWrite(lastError());
+        }
+        // Checked, not left to the owner: a handle is released by CloseHandle even when it fails.
+        if (::CloseHandle(replacement.temporary.release()) == FALSE && !met[i]) {
+            met[i] = platform::cannotWrite(lastError());
+        }
+        const DWORD copied = replacement.examined.attributes & platform::keptAttributes;
+        if (!met[i] &&
+            ::SetFileAttributesW(replacement.entry->path().c_str(),
+                                 copied == 0 ? FILE_ATTRIBUTE_NORMAL : copied) == FALSE) {
+            met[i] = platform::cannotWrite(lastError());
+        }
+    }
+    // Only flushed files replace their scripts; each move is written through to the disk, so
+    // that every script holds its old or its new bytes whenever the machine stops.
+    for (std::size_t i = 0; i < staged.size(); ++i) {
+        platform::Replacement& replacement = staged[i]->replacement;
+        if (met[i]) {
+            continue;
+        }
+        if (::MoveFileExW(replacement.entry->path().c_str(), replacement.examined.target.c_str(),
+                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) == FALSE) {
+            met[i] = platform::cannotWrite(lastError());
+            continue;
+        }
+        replacement.entry->markMoved();
+    }
+    std::vector<StagedScript> scripts;
+    scripts.reserve(staged.size());
+    for (std::size_t i = 0; i < staged.size(); ++i) {
+        StagedScript& script = staged[i]->script;
+        if (met[i]) {
+            script.failure = platform::failureOf(script.name, *met[i]);
+        }
+        scripts.push_back(std::move(script));
+    }
+    staged.clear();
+    return scripts;
+}
+
+std::optional<FolderLock> lockFolder(const NativePath& folder) {
+    // A lock file that nobody else may open, deleted when the last handle goes, also when the
+    // process ends. Hidden, and not named like a script, it is never listed.
+    FileHandle handle(::CreateFileW(joinPath(folder, L".kqwizard-lock").c_str(),
+                                    GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                                    FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+    if (!handle.holds() && ::GetLastError() == ERROR_SHARING_VIOLATION) {
+        return std::nullopt;  // another process holds it
+    }
+    return FolderLock{std::move(handle)};
+}
+
+std::optional<NativePath> linkTarget(const NativePath& folder, const NativePath& name) {
+    const NativePath file = joinPath(folder, name);
     const DWORD attributes = ::GetFileAttributesW(file.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
         return std::nullopt;
@@ -366,9 +403,12 @@ std::optional<NativePath> linkTarget(const NativePath& file) {
 }
 
 std::optional<NativePath> finalPath(const NativePath& path) {
-    std::error_code error;
     // Every path, not only a link's, takes the spelling the system gives a handle's path.
-    return finalTarget(path, FILE_ATTRIBUTE_REPARSE_POINT, error);
+    auto target = platform::finalTarget(path, FILE_ATTRIBUTE_REPARSE_POINT);
+    if (!target) {
+        return std::nullopt;
+    }
+    return std::move(target).value();
 }
 
-}  // namespace kq::platform
+}  // namespace kq

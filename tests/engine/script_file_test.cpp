@@ -34,10 +34,16 @@ struct FailureCase {
 // The new text staged and put in place at once; the first failure on the way.
 Status writeNow(const fs::path& folder, std::string_view text) {
     ScriptBatch batch(folder.native());
-    if (Status staged = batch.stage(script, text); !staged) {
-        return staged;
+    StagedScript staged;
+    staged.name = script;
+    std::optional<StagedScript> back = batch.stage(std::move(staged), text);
+    if (!back) {
+        back = std::move(batch.commit().front());
     }
-    return batch.commit().front();
+    if (back->failure) {
+        return *back->failure;
+    }
+    return Done{};
 }
 
 void putScript(const fs::path& folder) {
