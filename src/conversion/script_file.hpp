@@ -62,11 +62,13 @@ struct StagedScript {
 // script's owner and permission bits there and then, and the disk write of a large one (a
 // megabyte or more) is started at once; on Windows the script's attributes are given to it by
 // commit, after its flush. commit() makes every staged text durable, then renames each over its
-// script, then makes the renames durable, each folder once: a script holds its old or its new
-// bytes whenever the machine stops, and the work of waiting for the disk is shared by the whole
-// batch. A read-only script is not staged (FailureKind::readOnly); a missing one is not created
-// (FailureKind::cannotWrite). A script that is not put in place keeps its old content, and no
-// temporary file remains.
+// script, then flushes each folder of the batch once, which makes the renames durable: a script
+// holds its old or its new bytes whenever the machine stops, and the work of waiting for the disk
+// is shared by the whole batch. A read-only script is not staged (FailureKind::readOnly); a
+// missing one is not created (FailureKind::cannotWrite). A script that is not put in place keeps
+// its old content, and no temporary file remains. When a folder's flush fails (an error that only
+// says that the file system flushes no folders is none), every script of the batch in that
+// folder comes back with FailureKind::notConfirmed, or folderNotConfirmed for a kept one.
 class ScriptBatch {
   public:
     explicit ScriptBatch(NativePath folder);
@@ -77,13 +79,16 @@ class ScriptBatch {
     // Writes `text`, the script's new text, to its temporary file and keeps the script. When that
     // fails the script is not kept: it comes back at once, with its failure.
     std::optional<StagedScript> stage(StagedScript script, std::string_view text);
-    // How many scripts are staged.
+    // Keeps a script that is left as it is: commit flushes its folder with the others, so that
+    // what an earlier run put in place there is confirmed on the disk.
+    void keep(StagedScript script);
+    // How many scripts are staged (kept ones not counted).
     std::size_t size() const;
     // Whether staging failed for want of room, which the staged texts, once in place, may give
     // back (the old contents they replace are freed then).
     static bool outOfRoom(const ScriptFailure& failure);
-    // Every staged script back, in the order staged, with the failure it met; the batch is empty
-    // afterwards.
+    // Every staged script back, in the order staged, then the kept ones, each with the failure it
+    // met; the batch is empty afterwards.
     std::vector<StagedScript> commit();
 
   private:

@@ -211,6 +211,21 @@ struct ExaminedScript {
 // The folders that scripts are examined in, each opened once: by their path as resolved.
 using OpenFolders = std::map<std::string, std::shared_ptr<const FileHandle>>;
 
+SystemResult<std::shared_ptr<const FileHandle>> openFolder(const std::string& path,
+                                                           OpenFolders& folders) {
+    std::shared_ptr<const FileHandle>& folder = folders[path];
+    if (!folder) {
+        auto opened = std::make_shared<FileHandle>(retryOnInterrupt(
+            [&] { return ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); }));
+        if (!opened->holds()) {
+            folders.erase(path);
+            return cannotWrite(lastError());
+        }
+        folder = std::move(opened);
+    }
+    return folder;
+}
+
 // The checks made before anything is written: the script exists (this replaces a script, it
 // never creates one), is a regular file, and is not read-only.
 SystemStatus examine(const NativePath& file, ExaminedScript& script, OpenFolders& folders) {
@@ -219,18 +234,11 @@ SystemStatus examine(const NativePath& file, ExaminedScript& script, OpenFolders
         return target.failure();
     }
     script.target = std::move(target).value();
-    std::shared_ptr<const FileHandle>& folder = folders[script.target.folder];
+    auto folder = openFolder(script.target.folder, folders);
     if (!folder) {
-        auto opened = std::make_shared<FileHandle>(retryOnInterrupt([&] {
-            return ::open(script.target.folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        }));
-        if (!opened->holds()) {
-            folders.erase(script.target.folder);
-            return cannotWrite(lastError());
-        }
-        folder = std::move(opened);
+        return folder.failure();
     }
-    script.folder = folder;
+    script.folder = std::move(folder).value();
     const char* const fileName = script.target.fileName.c_str();
     if (::fstatat(script.folder->get(), fileName, &script.status, 0) != 0) {
         return cannotWrite(lastError());
@@ -369,6 +377,49 @@ SystemStatus writeTemporary(const NativePath& file, std::string_view bytes,
     return Done{};
 }
 
+// Whether a folder's flush failed only because there is none to be had there: EINVAL (Linux, for
+// a file system without it, such as one shared over SMB), EBADF (systems that flush nothing
+// opened only for reading, as the BSDs), EISDIR (systems that flush no folder), ENOTSUP. Any
+// other error means that the renames may be lost: EIO, and EROFS too, which ext4 gives once its
+// journal has failed (on a file system mounted read-only the flush succeeds).
+bool noFolderFlush(int error) {
+    return error == EINVAL || error == EBADF || error == EISDIR || error == ENOTSUP ||
+           error == EOPNOTSUPP;
+}
+
+// The flushes of folders during one commit: each folder flushed once, by its identity, however
+// many of its scripts ask.
+class FolderFlushes {
+  public:
+    // Nothing when the folder's entries are on the disk, or the file system flushes no folders.
+    std::error_code flush(const FileHandle& folder) {
+        struct stat status {};
+        if (::fstat(folder.get(), &status) != 0) {
+            return lastError();
+        }
+        const auto done = std::find_if(flushed_.begin(), flushed_.end(), [&](const Flushed& f) {
+            return f.device == status.st_dev && f.inode == status.st_ino;
+        });
+        if (done != flushed_.end()) {
+            return done->error;
+        }
+        std::error_code error;
+        if (retryOnInterrupt([&] { return ::fsync(folder.get()); }) != 0 && !noFolderFlush(errno)) {
+            error = lastError();
+        }
+        flushed_.push_back({status.st_dev, status.st_ino, error});
+        return error;
+    }
+
+  private:
+    struct Flushed {
+        dev_t device;
+        ino_t inode;
+        std::error_code error;
+    };
+    std::vector<Flushed> flushed_;
+};
+
 }  // namespace
 
 SystemResult<std::vector<FolderEntry>> folderEntries(const NativePath& folder) {
@@ -427,6 +478,7 @@ struct ScriptBatch::State {
     // Each staged script's replacement stays where it is made: its temporary file's entry holds
     // the folder's descriptor.
     std::vector<std::unique_ptr<Staged>> staged;
+    std::vector<StagedScript> kept;
     // The folders the batch writes in, opened once each.
     platform::OpenFolders folders;
 };
@@ -447,6 +499,10 @@ std::optional<StagedScript> ScriptBatch::stage(StagedScript script, std::string_
     staged->script = std::move(script);
     state_->staged.push_back(std::move(staged));
     return std::nullopt;
+}
+
+void ScriptBatch::keep(StagedScript script) {
+    state_->kept.push_back(std::move(script));
 }
 
 std::size_t ScriptBatch::size() const {
@@ -510,22 +566,27 @@ std::vector<StagedScript> ScriptBatch::commit() {
         replacement.entry->markRenamed();
         renamedIn.push_back(i);
     }
-    // Makes the renames durable, each folder once. The new contents are in place whatever this
-    // returns, and some file systems do not flush folders at all, so its result changes nothing
-    // reported.
-    std::vector<std::pair<dev_t, ino_t>> flushed;
+    // Makes the renames durable, and what earlier runs put in place beside the kept scripts:
+    // each folder flushed once, its result shared by every script of the batch in it.
+    platform::FolderFlushes flushes;
     for (const std::size_t i : renamedIn) {
-        struct stat folder {};
-        const int descriptor = staged[i]->replacement.examined.folder->get();
-        if (::fstat(descriptor, &folder) == 0 &&
-            std::find(flushed.begin(), flushed.end(), std::pair{folder.st_dev, folder.st_ino}) ==
-                flushed.end()) {
-            flushed.emplace_back(folder.st_dev, folder.st_ino);
-            static_cast<void>(::fsync(descriptor));
+        if (const std::error_code error = flushes.flush(*staged[i]->replacement.examined.folder)) {
+            met[i] = platform::SystemFailure{FailureKind::notConfirmed, error};
+        }
+    }
+    std::vector<std::optional<platform::SystemFailure>> keptMet(state_->kept.size());
+    for (std::size_t i = 0; i < state_->kept.size(); ++i) {
+        std::error_code error;
+        auto resolved = platform::resolve(joinPath(folder_, state_->kept[i].name));
+        auto folder = resolved ? platform::openFolder(resolved.value().folder, state_->folders)
+                               : resolved.failure();
+        error = folder ? flushes.flush(*folder.value()) : folder.failure().error;
+        if (error) {
+            keptMet[i] = platform::SystemFailure{FailureKind::folderNotConfirmed, error};
         }
     }
     std::vector<StagedScript> scripts;
-    scripts.reserve(staged.size());
+    scripts.reserve(staged.size() + state_->kept.size());
     for (std::size_t i = 0; i < staged.size(); ++i) {
         StagedScript& script = staged[i]->script;
         if (met[i]) {
@@ -533,7 +594,15 @@ std::vector<StagedScript> ScriptBatch::commit() {
         }
         scripts.push_back(std::move(script));
     }
+    for (std::size_t i = 0; i < state_->kept.size(); ++i) {
+        StagedScript& script = state_->kept[i];
+        if (keptMet[i]) {
+            script.failure = platform::failureOf(script.name, *keptMet[i]);
+        }
+        scripts.push_back(std::move(script));
+    }
     staged.clear();
+    state_->kept.clear();
     state_->folders.clear();
     return scripts;
 }

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <array>
+#include <map>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -210,9 +211,70 @@ SystemStatus checkReplaceable(const NativePath& file) {
 
 namespace {
 
+// Which file a handle is open on: its volume and its number there.
+struct FileIdentity {
+    DWORD volume = 0;
+    DWORD indexHigh = 0;
+    DWORD indexLow = 0;
+    bool operator==(const FileIdentity&) const = default;
+};
+
+std::optional<FileIdentity> identityOf(HANDLE file) {
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (::GetFileInformationByHandle(file, &information) == FALSE) {
+        return std::nullopt;
+    }
+    return FileIdentity{information.dwVolumeSerialNumber, information.nFileIndexHigh,
+                        information.nFileIndexLow};
+}
+
+// The identity of the file at `path`, opened without disturbing anyone who has it open.
+std::optional<FileIdentity> identityOf(const std::wstring& path) {
+    const FileHandle opened(::CreateFileW(
+        path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    return opened.holds() ? identityOf(opened.get()) : std::nullopt;
+}
+
+// The folder a file stands in, its root keeping its separator ("C:\").
+std::wstring folderOfFile(const std::wstring& file) {
+    std::wstring folder(folderOf(file));
+    if (!folder.empty() && folder.back() == L':') {
+        folder += L'\\';
+    }
+    return folder;
+}
+
+// Whether a folder's flush failed only because there is none to be had there: the file system
+// does not take the request (ERROR_INVALID_FUNCTION, ERROR_NOT_SUPPORTED,
+// ERROR_INVALID_PARAMETER).
+bool noFolderFlush(DWORD error) {
+    return error == ERROR_INVALID_FUNCTION || error == ERROR_NOT_SUPPORTED ||
+           error == ERROR_INVALID_PARAMETER;
+}
+
+// Flushes a folder's entries, which makes the moves into it durable. Nothing when that is done,
+// or when there is no such flush there; a folder this user may not add files to cannot be opened
+// for it, and holds nothing that this program put there.
+std::error_code flushFolder(const std::wstring& folder) {
+    const FileHandle opened(::CreateFileW(
+        folder.c_str(), FILE_ADD_FILE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!opened.holds()) {
+        const DWORD code = ::GetLastError();
+        return code == ERROR_ACCESS_DENIED ? std::error_code() : windowsError(code);
+    }
+    if (::FlushFileBuffers(opened.get()) == FALSE) {
+        const DWORD code = ::GetLastError();
+        return noFolderFlush(code) ? std::error_code() : windowsError(code);
+    }
+    return {};
+}
+
 // A staged script's temporary file.
 struct Replacement {
     ExaminedScript examined;
+    std::optional<FileIdentity> identity;  // the temporary file's, taken before it is closed
     // In this order, so that they go in the reverse one: the temporary file is closed, then
     // deleted unless it was moved over its file.
     std::optional<TemporaryEntry> entry;
@@ -304,6 +366,7 @@ struct ScriptBatch::State {
     };
     // Each staged script's replacement stays where it is made.
     std::vector<std::unique_ptr<Staged>> staged;
+    std::vector<StagedScript> kept;
 };
 
 ScriptBatch::ScriptBatch(NativePath folder)
@@ -322,6 +385,10 @@ std::optional<StagedScript> ScriptBatch::stage(StagedScript script, std::string_
     staged->script = std::move(script);
     state_->staged.push_back(std::move(staged));
     return std::nullopt;
+}
+
+void ScriptBatch::keep(StagedScript script) {
+    state_->kept.push_back(std::move(script));
 }
 
 std::size_t ScriptBatch::size() const {
@@ -343,6 +410,7 @@ std::vector<StagedScript> ScriptBatch::commit() {
         if (::FlushFileBuffers(replacement.temporary.get()) == FALSE) {
             met[i] = platform::cannotWrite(lastError());
         }
+        replacement.identity = platform::identityOf(replacement.temporary.get());
         // Checked, not left to the owner: a handle is released by CloseHandle even when it fails.
         if (::CloseHandle(replacement.temporary.release()) == FALSE && !met[i]) {
             met[i] = platform::cannotWrite(lastError());
@@ -356,6 +424,7 @@ std::vector<StagedScript> ScriptBatch::commit() {
     }
     // Only flushed files replace their scripts; each move is written through to the disk, so
     // that every script holds its old or its new bytes whenever the machine stops.
+    std::vector<std::size_t> moved;
     for (std::size_t i = 0; i < staged.size(); ++i) {
         platform::Replacement& replacement = staged[i]->replacement;
         if (met[i]) {
@@ -363,13 +432,40 @@ std::vector<StagedScript> ScriptBatch::commit() {
         }
         if (::MoveFileExW(replacement.entry->path().c_str(), replacement.examined.target.c_str(),
                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) == FALSE) {
-            met[i] = platform::cannotWrite(lastError());
-            continue;
+            const std::error_code error = lastError();
+            // The move itself may be done, and only its writing through have failed: then the
+            // script is the temporary file, in place but not known to be on the disk.
+            const bool inPlace =
+                replacement.identity &&
+                platform::identityOf(replacement.examined.target) == replacement.identity;
+            met[i] = platform::SystemFailure{
+                inPlace ? FailureKind::notConfirmed : FailureKind::cannotWrite, error};
+            if (!inPlace) {
+                continue;
+            }
         }
         replacement.entry->markMoved();
+        moved.push_back(i);
+    }
+    // Then each folder of the batch is flushed once (a move's writing through is promised only
+    // for a move between volumes), which also confirms what earlier runs put in place beside the
+    // kept scripts.
+    std::map<std::wstring, std::error_code> flushedFolders;
+    const auto flushOnce = [&flushedFolders](const std::wstring& folder) {
+        const auto [flushed, first] = flushedFolders.try_emplace(folder);
+        if (first) {
+            flushed->second = platform::flushFolder(folder);
+        }
+        return flushed->second;
+    };
+    for (const std::size_t i : moved) {
+        const std::wstring folder = platform::folderOfFile(staged[i]->replacement.examined.target);
+        if (const std::error_code error = flushOnce(folder); error && !met[i]) {
+            met[i] = platform::SystemFailure{FailureKind::notConfirmed, error};
+        }
     }
     std::vector<StagedScript> scripts;
-    scripts.reserve(staged.size());
+    scripts.reserve(staged.size() + state_->kept.size());
     for (std::size_t i = 0; i < staged.size(); ++i) {
         StagedScript& script = staged[i]->script;
         if (met[i]) {
@@ -377,7 +473,22 @@ std::vector<StagedScript> ScriptBatch::commit() {
         }
         scripts.push_back(std::move(script));
     }
+    // What earlier runs put in place beside the kept scripts is confirmed with the same flushes.
+    for (StagedScript& script : state_->kept) {
+        const std::wstring file = joinPath(folder_, script.name);
+        const DWORD attributes = ::GetFileAttributesW(file.c_str());
+        auto target = attributes == INVALID_FILE_ATTRIBUTES
+                          ? platform::SystemResult<std::wstring>(platform::cannotWrite(lastError()))
+                          : platform::finalTarget(file, attributes);
+        const std::error_code error =
+            target ? flushOnce(platform::folderOfFile(target.value())) : target.failure().error;
+        if (error) {
+            script.failure = ScriptFailure{script.name, FailureKind::folderNotConfirmed, error};
+        }
+        scripts.push_back(std::move(script));
+    }
     staged.clear();
+    state_->kept.clear();
     return scripts;
 }
 

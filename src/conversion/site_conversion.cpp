@@ -14,8 +14,14 @@ namespace kq {
 namespace {
 
 ScriptOutcome outcomeOf(const ScriptFailure& failure) {
-    return failure.kind == FailureKind::readLoopNotFound ? ScriptOutcome::needsCheck
-                                                         : ScriptOutcome::notConverted;
+    switch (failure.kind) {
+        case FailureKind::readLoopNotFound:
+        case FailureKind::notConfirmed:
+        case FailureKind::folderNotConfirmed:
+            return ScriptOutcome::needsCheck;
+        default:
+            return ScriptOutcome::notConverted;
+    }
 }
 
 // The upload rewrite a script gets: by its exact name, or, for a link such as "new-post.cgi" that
@@ -91,7 +97,12 @@ void SiteRun::convert(std::size_t index, const std::optional<NativePath>& target
     }
     std::string& scriptText = read.value().text;
     if (!hasPackageMarker(scriptText)) {
-        return report(std::move(script));
+        if (options_.dryRun) {
+            return report(std::move(script));
+        }
+        // Left as it is, but its folder is flushed with the batch: an earlier run may have put
+        // this script in place without learning whether that reached the disk.
+        return batch_.keep(std::move(script));
     }
     if (options_.onChange) {
         script.before = scriptText;
