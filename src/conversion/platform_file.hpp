@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <system_error>
 #include <vector>
 
@@ -70,5 +71,12 @@ SystemResult<std::vector<FolderEntry>> folderEntries(const NativePath& folder);
 
 // Removes the file if the system lets it.
 void removeFile(const NativePath& file);
+
+#if defined(__linux__)
+// Whether syncfs reports the write errors of its file system on the Linux kernel of this release
+// (as uname gives it, e.g. "6.1.0-18-amd64"): from 5.8 on. Before, it reported none, and a batch
+// flushes each of its files by itself.
+bool syncfsReportsWriteErrors(std::string_view kernelRelease);
+#endif
 
 }  // namespace kq::platform

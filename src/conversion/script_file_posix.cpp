@@ -5,11 +5,13 @@
 #include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <sys/utsname.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <charconv>
 #include <climits>
 #include <cstdlib>
 #include <map>
@@ -462,6 +464,42 @@ void removeFile(const NativePath& file) {
     ::unlink(file.c_str());
 }
 
+#if defined(__linux__)
+bool syncfsReportsWriteErrors(std::string_view kernelRelease) {
+    // The leading number of a text, or nothing.
+    const auto number = [&kernelRelease]() -> std::optional<unsigned> {
+        unsigned value = 0;
+        const auto [end, error] = std::from_chars(
+            kernelRelease.data(), kernelRelease.data() + kernelRelease.size(), value);
+        if (error != std::errc()) {
+            return std::nullopt;
+        }
+        kernelRelease.remove_prefix(static_cast<std::size_t>(end - kernelRelease.data()));
+        return value;
+    };
+    const std::optional<unsigned> major = number();
+    if (!major || !kernelRelease.starts_with('.')) {
+        return false;  // not to be read: not trusted
+    }
+    kernelRelease.remove_prefix(1);
+    const std::optional<unsigned> minor = number();
+    return minor && (*major > 5 || (*major == 5 && *minor >= 8));
+}
+
+namespace {
+
+// Whether this process's kernel reports write errors through syncfs; asked once.
+bool syncfsTrusted() {
+    static const bool trusted = [] {
+        utsname system{};
+        return ::uname(&system) == 0 && syncfsReportsWriteErrors(system.release);
+    }();
+    return trusted;
+}
+
+}  // namespace
+#endif
+
 }  // namespace kq::platform
 
 namespace kq {
@@ -519,16 +557,18 @@ std::vector<StagedScript> ScriptBatch::commit() {
     auto& staged = state_->staged;
     // What each staged script meets on its way into place.
     std::vector<std::optional<platform::SystemFailure>> met(staged.size());
-    // One flush of each file system for the whole batch, where the system has it (syncfs): it
-    // reports any write error on that file system since the files were opened, and each file's
-    // own flush, which would ask the disk to empty its cache once per file, is then needed only
-    // to tell which file an error belongs to.
+    // One flush of each file system for the whole batch, where the system has it (syncfs) and it
+    // reports any write error on that file system since the files were opened: each file's own
+    // flush, which would ask the disk to empty its cache once per file, is then needed only to
+    // tell which file an error belongs to. A kernel whose syncfs reports no write error gets
+    // each file's own flush.
     std::vector<dev_t> flushedDevices;
 #if defined(__linux__)
     std::vector<dev_t> tried;
     for (const auto& script : staged) {
         const dev_t device = script->replacement.examined.status.st_dev;
-        if (std::find(tried.begin(), tried.end(), device) == tried.end()) {
+        if (platform::syncfsTrusted() &&
+            std::find(tried.begin(), tried.end(), device) == tried.end()) {
             tried.push_back(device);
             if (::syncfs(script->replacement.temporary.get()) == 0) {
                 flushedDevices.push_back(device);

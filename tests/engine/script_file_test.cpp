@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 
+#include "conversion/platform_file.hpp"
 #include "conversion/script_file.hpp"
 #include "scratch_folder.hpp"
 
@@ -150,6 +151,29 @@ TEST(ScriptFile, OnlyTheTemporaryFilesOfAKilledRunAreRemoved) {
     removeLeftoverTemporaries(scratch.path());
     EXPECT_EQ(kqtest::snapshot(scratch.path()), users);
 }
+
+#if defined(__linux__)
+TEST(ScriptFile, SyncfsIsTrustedWithWriteErrorsFromLinux58On) {
+    const std::pair<std::string_view, bool> releases[] = {
+        {"5.8.0", true},
+        {"5.8.0-rc1", true},
+        {"5.10.0-28-amd64", true},
+        {"6.1.0-18-amd64", true},
+        {"10.0", true},
+        {"5.15.90.1-microsoft-standard-WSL2", true},
+        {"5.7.19", false},
+        {"4.20.0", false},
+        {"4.19.0-21-amd64", false},
+        {"3.10.0-1160.el7.x86_64", false},
+        {"", false},
+        {"5", false},
+        {"5.x", false},
+        {"linux", false}};
+    for (const auto& [release, trusted] : releases) {
+        EXPECT_EQ(platform::syncfsReportsWriteErrors(release), trusted) << release;
+    }
+}
+#endif
 
 #ifdef _WIN32
 
