@@ -72,6 +72,21 @@ SystemResult<std::vector<FolderEntry>> folderEntries(const NativePath& folder);
 // Removes the file if the system lets it.
 void removeFile(const NativePath& file);
 
+#if defined(_WIN32)
+// The path that a file call is given for `path`, the user's: relative and ".." parts resolved by
+// the system, in the form that has no length limit and no reserved names ("\\?\C:\site\x.cgi",
+// "\\?\UNC\server\share\x.cgi"), so that a folder deeper than MAX_PATH works and a script named
+// like a device ("nul.cgi") is an ordinary file. The last name is kept as it stands; a path
+// already in that form is kept whole. Messages show the user's path, never this one.
+NativePath systemPath(NativeView path);
+
+// Whether a failed open, replacement or removal met a file that another program holds for a
+// moment (a virus scanner, the search indexer, a backup or an editor): a sharing or lock
+// violation, or access denied (`error`) on a file that is being deleted (`ntStatus`
+// STATUS_DELETE_PENDING). Such a step is tried again after a short pause.
+bool heldForAMoment(unsigned long error, long ntStatus);
+#endif
+
 #if defined(__linux__)
 // Whether syncfs reports the write errors of its file system on the Linux kernel of this release
 // (as uname gives it, e.g. "6.1.0-18-amd64"): from 5.8 on. Before, it reported none, and a batch

@@ -28,7 +28,68 @@ void FileHandleTraits::close(Value handle) noexcept {
 
 }  // namespace kq
 
+// The NTSTATUS of the thread's last failed system call: what an access denied stood for.
+extern "C" __declspec(dllimport) LONG WINAPI RtlGetLastNtStatus();
+
 namespace kq::platform {
+
+namespace {
+constexpr LONG statusDeletePending = static_cast<LONG>(0xC0000056);
+}  // namespace
+
+bool heldForAMoment(unsigned long error, long ntStatus) {
+    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ||
+           (error == ERROR_ACCESS_DENIED && ntStatus == statusDeletePending);
+}
+
+NativePath systemPath(NativeView path) {
+    constexpr NativeView extendedPrefix = LR"(\\?\)";
+    if (path.starts_with(extendedPrefix)) {
+        return NativePath(path);
+    }
+    // The name is kept as it stands: resolved, "nul.cgi" would become the device NUL. A drive's
+    // own current folder ("C:") and "." or ".." are resolved with the rest.
+    NativeView name = fileNameOf(path);
+    if (name == L"." || name == L".." || name.find(L':') != NativeView::npos) {
+        name = {};
+    }
+    NativePath folder(path.substr(0, path.size() - name.size()));
+    if (folder.empty()) {
+        folder = L".";
+    }
+    NativePath full(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length = ::GetFullPathNameW(folder.c_str(), static_cast<DWORD>(full.size()),
+                                                full.data(), nullptr);
+        if (length == 0) {
+            return NativePath(path);  // the system's own call will say what is wrong with it
+        }
+        if (length < full.size()) {
+            full.resize(length);
+            break;
+        }
+        full.resize(length);
+    }
+    // No separator at the end, but for a drive's root ("C:\").
+    while (full.size() > 1 && isSeparator(full.back()) && full[full.size() - 2] != L':') {
+        full.pop_back();
+    }
+    NativePath extended;
+    if (full.starts_with(LR"(\\.\)")) {
+        extended = full;  // a device path, which takes no other form
+    } else if (full.starts_with(LR"(\\)")) {
+        extended = LR"(\\?\UNC\)" + full.substr(2);
+    } else {
+        extended = NativePath(extendedPrefix) + full;
+    }
+    if (!name.empty()) {
+        if (!isSeparator(extended.back())) {
+            extended += L'\\';
+        }
+        extended += name;
+    }
+    return extended;
+}
 
 namespace {
 
@@ -45,6 +106,37 @@ SystemFailure cannotWrite(std::error_code error) {
 }
 SystemFailure cannotRead(std::error_code error) {
     return {FailureKind::cannotRead, error};
+}
+
+// Pauses before each new try of a step that met a file another program holds for a moment:
+// growing, 650 ms in all, so that the three steps of a script that can meet one (the open of its
+// reading, its replacement, the removal of its temporary file) wait about two seconds at most.
+constexpr std::array<DWORD, 6> heldPauses{10, 20, 40, 80, 160, 340};
+
+// Runs `step`, which answers as the system's calls do (nonzero when done, else the error left
+// for GetLastError), again after each pause while it fails on a file held for a moment. The
+// step's last error is left as it is.
+template <typename Step>
+bool unlessHeld(Step step) {
+    for (const DWORD pause : heldPauses) {
+        if (step()) {
+            return true;
+        }
+        if (!heldForAMoment(::GetLastError(), RtlGetLastNtStatus())) {
+            return false;
+        }
+        ::Sleep(pause);
+    }
+    return step();
+}
+
+// Whether another program has the file open without letting others delete it, which is what a
+// replacement refused with access denied may mean: asking for the right to delete it says.
+bool heldWithoutDeleteSharing(const std::wstring& file) {
+    const FileHandle probe(
+        ::CreateFileW(file.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    return !probe.holds() && ::GetLastError() == ERROR_SHARING_VIOLATION;
 }
 
 // Attributes that describe the file rather than its storage, and that a new file can be given.
@@ -89,7 +181,7 @@ class TemporaryEntry {
     explicit TemporaryEntry(std::wstring path) : path_(std::move(path)) {}
     ~TemporaryEntry() {
         if (!moved_) {
-            ::DeleteFileW(path_.c_str());
+            unlessHeld([this] { return ::DeleteFileW(path_.c_str()) != FALSE; });
         }
     }
     TemporaryEntry(const TemporaryEntry&) = delete;
@@ -125,10 +217,15 @@ std::error_code writeAll(HANDLE file, std::string_view bytes) {
 
 SystemResult<FileHandle> openForReading(const NativePath& file) {
     // Others may read and may rename or delete, but nobody writes while the channel holds it.
-    FileHandle handle(::CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
-                                    nullptr, OPEN_EXISTING,
-                                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (!handle.holds()) {
+    const std::wstring path = systemPath(file);
+    FileHandle handle;
+    const bool opened = unlessHeld([&] {
+        handle.reset(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                                   nullptr, OPEN_EXISTING,
+                                   FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+        return handle.holds();
+    });
+    if (!opened) {
         return cannotRead(lastError());
     }
     // A device name (a pipe, the console, "NUL") opens too; only a file on disk is a script.
@@ -176,11 +273,12 @@ struct ExaminedScript {
 // The checks made before anything is written: the script exists (this replaces a script, it
 // never creates one), is a file, and is not read-only.
 SystemStatus examine(const NativePath& file, ExaminedScript& script) {
-    const DWORD givenAttributes = ::GetFileAttributesW(file.c_str());
+    const std::wstring path = systemPath(file);
+    const DWORD givenAttributes = ::GetFileAttributesW(path.c_str());
     if (givenAttributes == INVALID_FILE_ATTRIBUTES) {
         return cannotWrite(lastError());
     }
-    SystemResult<std::wstring> target = finalTarget(file, givenAttributes);
+    SystemResult<std::wstring> target = finalTarget(path, givenAttributes);
     if (!target) {
         return target.failure();
     }
@@ -317,8 +415,9 @@ SystemResult<std::vector<FolderEntry>> folderEntries(const NativePath& folder) {
     struct SearchCloser {
         void operator()(HANDLE search) const { ::FindClose(search); }
     };
-    const HANDLE opened = ::FindFirstFileExW(joinPath(folder, L"*").c_str(), FindExInfoBasic,
-                                             &found, FindExSearchNameMatch, nullptr, 0);
+    const std::wstring pattern = systemPath(joinPath(folder, L"*"));
+    const HANDLE opened = ::FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &found,
+                                             FindExSearchNameMatch, nullptr, 0);
     if (opened == INVALID_HANDLE_VALUE) {
         return cannotRead(lastError());
     }
@@ -333,7 +432,7 @@ SystemResult<std::vector<FolderEntry>> folderEntries(const NativePath& folder) {
         bool regular = (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
         if (link) {
             // What the link leads to decides; a link that leads nowhere is no file.
-            const auto target = finalTarget(joinPath(folder, name), attributes);
+            const auto target = finalTarget(systemPath(joinPath(folder, name)), attributes);
             const DWORD targetAttributes =
                 target ? ::GetFileAttributesW(target.value().c_str()) : INVALID_FILE_ATTRIBUTES;
             regular = targetAttributes != INVALID_FILE_ATTRIBUTES &&
@@ -350,7 +449,8 @@ SystemResult<std::vector<FolderEntry>> folderEntries(const NativePath& folder) {
 }
 
 void removeFile(const NativePath& file) {
-    ::DeleteFileW(file.c_str());
+    const std::wstring path = systemPath(file);
+    unlessHeld([&path] { return ::DeleteFileW(path.c_str()) != FALSE; });
 }
 
 }  // namespace kq::platform
@@ -430,8 +530,21 @@ std::vector<StagedScript> ScriptBatch::commit() {
         if (met[i]) {
             continue;
         }
-        if (::MoveFileExW(replacement.entry->path().c_str(), replacement.examined.target.c_str(),
-                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) == FALSE) {
+        const std::wstring& target = replacement.examined.target;
+        const bool done = platform::unlessHeld([&] {
+            if (::MoveFileExW(replacement.entry->path().c_str(), target.c_str(),
+                              MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE) {
+                return true;
+            }
+            // A script held open without delete sharing refuses the move with access denied,
+            // as a read-only one does: only the first is a matter of waiting.
+            if (::GetLastError() == ERROR_ACCESS_DENIED &&
+                platform::heldWithoutDeleteSharing(target)) {
+                ::SetLastError(ERROR_SHARING_VIOLATION);
+            }
+            return false;
+        });
+        if (!done) {
             const std::error_code error = lastError();
             // The move itself may be done, and only its writing through have failed: then the
             // script is the temporary file, in place but not known to be on the disk.
@@ -475,7 +588,7 @@ std::vector<StagedScript> ScriptBatch::commit() {
     }
     // What earlier runs put in place beside the kept scripts is confirmed with the same flushes.
     for (StagedScript& script : state_->kept) {
-        const std::wstring file = joinPath(folder_, script.name);
+        const std::wstring file = platform::systemPath(joinPath(folder_, script.name));
         const DWORD attributes = ::GetFileAttributesW(file.c_str());
         auto target = attributes == INVALID_FILE_ATTRIBUTES
                           ? platform::SystemResult<std::wstring>(platform::cannotWrite(lastError()))
@@ -495,9 +608,10 @@ std::vector<StagedScript> ScriptBatch::commit() {
 std::optional<FolderLock> lockFolder(const NativePath& folder) {
     // A lock file that nobody else may open, deleted when the last handle goes, also when the
     // process ends. Hidden, and not named like a script, it is never listed.
-    FileHandle handle(::CreateFileW(joinPath(folder, L".kqwizard-lock").c_str(),
-                                    GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
-                                    FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+    FileHandle handle(
+        ::CreateFileW(platform::systemPath(joinPath(folder, L".kqwizard-lock")).c_str(),
+                      GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                      FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
     if (!handle.holds() && ::GetLastError() == ERROR_SHARING_VIOLATION) {
         return std::nullopt;  // another process holds it
     }
@@ -505,7 +619,7 @@ std::optional<FolderLock> lockFolder(const NativePath& folder) {
 }
 
 std::optional<NativePath> linkTarget(const NativePath& folder, const NativePath& name) {
-    const NativePath file = joinPath(folder, name);
+    const NativePath file = platform::systemPath(joinPath(folder, name));
     const DWORD attributes = ::GetFileAttributesW(file.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
         return std::nullopt;
@@ -515,7 +629,7 @@ std::optional<NativePath> linkTarget(const NativePath& folder, const NativePath&
 
 std::optional<NativePath> finalPath(const NativePath& path) {
     // Every path, not only a link's, takes the spelling the system gives a handle's path.
-    auto target = platform::finalTarget(path, FILE_ATTRIBUTE_REPARSE_POINT);
+    auto target = platform::finalTarget(platform::systemPath(path), FILE_ATTRIBUTE_REPARSE_POINT);
     if (!target) {
         return std::nullopt;
     }
