@@ -11,9 +11,9 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
-#include <charconv>
 #include <climits>
 #include <cstdlib>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <optional>
@@ -466,16 +466,18 @@ void removeFile(const NativePath& file) {
 
 #if defined(__linux__)
 bool syncfsReportsWriteErrors(std::string_view kernelRelease) {
-    // The leading number of a text, or nothing.
+    // The number the release text starts with, taken off it; nothing when it starts otherwise.
     const auto number = [&kernelRelease]() -> std::optional<unsigned> {
+        constexpr std::size_t mostDigits = 6;
+        std::size_t digits = 0;
         unsigned value = 0;
-        const auto [end, error] = std::from_chars(
-            kernelRelease.data(), kernelRelease.data() + kernelRelease.size(), value);
-        if (error != std::errc()) {
-            return std::nullopt;
+        while (digits < kernelRelease.size() && digits < mostDigits &&
+               kernelRelease[digits] >= '0' && kernelRelease[digits] <= '9') {
+            value = value * 10 + static_cast<unsigned>(kernelRelease[digits] - '0');
+            ++digits;
         }
-        kernelRelease.remove_prefix(static_cast<std::size_t>(end - kernelRelease.data()));
-        return value;
+        kernelRelease.remove_prefix(digits);
+        return digits > 0 ? std::optional(value) : std::nullopt;
     };
     const std::optional<unsigned> major = number();
     if (!major || !kernelRelease.starts_with('.')) {
@@ -614,15 +616,13 @@ std::vector<StagedScript> ScriptBatch::commit() {
             met[i] = platform::SystemFailure{FailureKind::notConfirmed, error};
         }
     }
-    std::vector<std::optional<platform::SystemFailure>> keptMet(state_->kept.size());
-    for (std::size_t i = 0; i < state_->kept.size(); ++i) {
-        std::error_code error;
-        auto resolved = platform::resolve(joinPath(folder_, state_->kept[i].name));
+    for (StagedScript& script : state_->kept) {
+        auto resolved = platform::resolve(joinPath(folder_, script.name));
         auto folder = resolved ? platform::openFolder(resolved.value().folder, state_->folders)
                                : resolved.failure();
-        error = folder ? flushes.flush(*folder.value()) : folder.failure().error;
-        if (error) {
-            keptMet[i] = platform::SystemFailure{FailureKind::folderNotConfirmed, error};
+        if (const std::error_code error =
+                folder ? flushes.flush(*folder.value()) : folder.failure().error) {
+            script.failure = ScriptFailure{script.name, FailureKind::folderNotConfirmed, error};
         }
     }
     std::vector<StagedScript> scripts;
@@ -634,13 +634,7 @@ std::vector<StagedScript> ScriptBatch::commit() {
         }
         scripts.push_back(std::move(script));
     }
-    for (std::size_t i = 0; i < state_->kept.size(); ++i) {
-        StagedScript& script = state_->kept[i];
-        if (keptMet[i]) {
-            script.failure = platform::failureOf(script.name, *keptMet[i]);
-        }
-        scripts.push_back(std::move(script));
-    }
+    std::move(state_->kept.begin(), state_->kept.end(), std::back_inserter(scripts));
     staged.clear();
     state_->kept.clear();
     state_->folders.clear();

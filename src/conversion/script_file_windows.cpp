@@ -64,11 +64,11 @@ NativePath systemPath(NativeView path) {
         if (length == 0) {
             return NativePath(path);  // the system's own call will say what is wrong with it
         }
-        if (length < full.size()) {
-            full.resize(length);
+        const bool whole = length < full.size();  // else: the room it needs
+        full.resize(length);
+        if (whole) {
             break;
         }
-        full.resize(length);
     }
     // No separator at the end, but for a drive's root ("C:\").
     while (full.size() > 1 && isSeparator(full.back()) && full[full.size() - 2] != L':') {

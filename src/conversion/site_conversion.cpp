@@ -118,7 +118,7 @@ void SiteRun::convert(std::size_t index, const std::optional<NativePath>& target
     // script with the library switch but not the upload rewrite, which no later run could tell
     // from a finished one.
     if (const auto uploadRewrite = uploadRewriteOf(name, target);
-        uploadRewrite && !uploadRewrite(scriptText)) {
+        uploadRewrite != nullptr && !uploadRewrite(scriptText)) {
         script.failure = ScriptFailure{name, FailureKind::readLoopNotFound, {}};
     }
     script.rewritten = true;
