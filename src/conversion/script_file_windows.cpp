@@ -28,13 +28,21 @@ void FileHandleTraits::close(Value handle) noexcept {
 
 }  // namespace kq
 
-// The NTSTATUS of the thread's last failed system call: what an access denied stood for.
-extern "C" __declspec(dllimport) LONG WINAPI RtlGetLastNtStatus();
-
 namespace kq::platform {
 
 namespace {
+
 constexpr LONG statusDeletePending = static_cast<LONG>(0xC0000056);
+
+// The NTSTATUS of the thread's last failed system call, which tells what an access denied stood
+// for. Found in ntdll, which every process has loaded, when first asked.
+LONG lastNtStatus() {
+    using Query = LONG(WINAPI*)();
+    static const auto query = reinterpret_cast<Query>(reinterpret_cast<void*>(
+        ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "RtlGetLastNtStatus")));
+    return query != nullptr ? query() : 0;
+}
+
 }  // namespace
 
 bool heldForAMoment(unsigned long error, long ntStatus) {
@@ -122,7 +130,7 @@ bool unlessHeld(Step step) {
         if (step()) {
             return true;
         }
-        if (!heldForAMoment(::GetLastError(), RtlGetLastNtStatus())) {
+        if (!heldForAMoment(::GetLastError(), lastNtStatus())) {
             return false;
         }
         ::Sleep(pause);
