@@ -546,10 +546,10 @@ std::vector<StagedScript> ScriptBatch::commit() {
             }
             // A script held open without delete sharing refuses the move with access denied,
             // as a read-only one does: only the first is a matter of waiting.
-            if (::GetLastError() == ERROR_ACCESS_DENIED &&
-                platform::heldWithoutDeleteSharing(target)) {
-                ::SetLastError(ERROR_SHARING_VIOLATION);
-            }
+            const DWORD refused = ::GetLastError();
+            const bool held =
+                refused == ERROR_ACCESS_DENIED && platform::heldWithoutDeleteSharing(target);
+            ::SetLastError(held ? ERROR_SHARING_VIOLATION : refused);
             return false;
         });
         if (!done) {
