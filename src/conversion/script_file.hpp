@@ -59,16 +59,17 @@ struct StagedScript {
 //
 // Staging a script writes its new text to a temporary file in the script's own folder (the
 // folder of the file it finally leads to, for a link). On POSIX the temporary file is given the
-// script's owner and permission bits there and then, and the disk write of a large one (a
-// megabyte or more) is started at once; on Windows the script's attributes are given to it by
-// commit, after its flush. commit() makes every staged text durable, then renames each over its
-// script, then flushes each folder of the batch once, which makes the renames durable: a script
-// holds its old or its new bytes whenever the machine stops, and the work of waiting for the disk
-// is shared by the whole batch. A read-only script is not staged (FailureKind::readOnly); a
-// missing one is not created (FailureKind::cannotWrite). A script that is not put in place keeps
-// its old content, and no temporary file remains. When a folder's flush fails (an error that only
-// says that the file system flushes no folders is none), every script of the batch in that
-// folder comes back with FailureKind::notConfirmed, or folderNotConfirmed for a kept one.
+// script's owner and permission bits there and then, and on Linux the disk write of a large one
+// (a megabyte or more) is started at once; on Windows the script's attributes are given to it by
+// commit, after its flush, and a script that another program holds for a moment is waited for.
+// commit() makes every staged text durable, then renames each over its script, then flushes each
+// folder of the batch once, which makes the renames durable: a script holds its old or its new
+// bytes whenever the machine stops, and the work of waiting for the disk is shared by the whole
+// batch. A read-only script is not staged (FailureKind::readOnly); a missing one is not created
+// (FailureKind::cannotWrite). A script that is not put in place keeps its old content, and no
+// temporary file remains. When a folder's flush fails (an error that only says that the file system
+// flushes no folders is none), every script of the batch in that folder comes back with
+// FailureKind::notConfirmed, or folderNotConfirmed for a kept one.
 class ScriptBatch {
   public:
     explicit ScriptBatch(NativePath folder);
