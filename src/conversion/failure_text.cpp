@@ -24,6 +24,10 @@ std::wstring_view kindText(FailureKind kind, const FailureWords& words) {
             return words.noRequireBlock;
         case FailureKind::readLoopNotFound:
             return words.readLoopNotFound;
+        case FailureKind::notConfirmed:
+            return words.notConfirmed;
+        case FailureKind::folderNotConfirmed:
+            return words.folderNotConfirmed;
     }
     return words.cannotWrite;
 }

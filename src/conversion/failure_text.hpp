@@ -17,6 +17,8 @@ struct FailureWords {
     std::wstring_view readOnly;
     std::wstring_view noRequireBlock;
     std::wstring_view readLoopNotFound;
+    std::wstring_view notConfirmed;
+    std::wstring_view folderNotConfirmed;
     std::wstring_view afterName;      // between the script's name and the reason
     std::wstring_view systemOpening;  // before the system's words
     std::wstring_view systemClosing;  // after them

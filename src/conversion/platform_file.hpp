@@ -1,77 +1,54 @@
 #pragma once
-// The system calls under script reading and writing: one implementation per platform
-// (script_file_posix.cpp, script_file_windows.cpp). Private to the script file layer.
+// The system calls under script reading and writing that the portable part of the script file
+// layer (script_file.cpp, script_list.cpp) builds on: one implementation per platform
+// (script_file_posix.cpp, script_file_windows.cpp), which also implement ScriptBatch, lockFolder,
+// linkTarget and finalPath of script_file.hpp themselves. Private to the script file layer.
+//
+// Every call that can fail returns a SystemResult: its value, or the kind of failure and the
+// system's reason, to which the caller adds the script's name.
 
 #include <cstdint>
-#include <map>
-#include <memory>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <system_error>
 #include <vector>
 
 #include "file_handle.hpp"
+#include "result.hpp"
 #include "script_failure.hpp"
 
 namespace kq::platform {
 
-// What a failed system step reports: the script layer adds the script's name.
+// What a failed system step reports.
 struct SystemFailure {
     FailureKind kind;
     std::error_code error;
 };
 
+// The same, as the failure of the script `name`.
+inline ScriptFailure failureOf(const NativePath& name, const SystemFailure& failure) {
+    return {name, failure.kind, failure.error};
+}
+
+template <typename T>
+using SystemResult = Result<T, SystemFailure>;
+using SystemStatus = SystemResult<Done>;
+
 // Opens an existing regular file, or a link to one, for reading. Never blocks, not even on a
-// FIFO; anything but a regular file is refused. Returns an empty handle and sets `error` on
-// failure.
-FileHandle openForReading(const NativePath& file, std::error_code& error);
+// FIFO; anything but a regular file is refused (FailureKind::cannotRead).
+SystemResult<FileHandle> openForReading(const NativePath& file);
 
 // Room reserved beyond a script's size when it is read, so that the rewrites, which insert a
 // few hundred bytes, work within the same buffer instead of copying the whole script.
 inline constexpr std::size_t rewriteRoom = std::size_t{64} * 1024;
 
 // Reads every byte of the file into a buffer of its size and room to grow, in one read where the
-// system allows; sets `error` on failure.
-std::string readToEnd(const FileHandle& file, std::error_code& error);
+// system allows (FailureKind::cannotRead).
+SystemResult<std::string> readToEnd(const FileHandle& file);
 
-// Makes the checks that ReplacementBatch::add makes before it writes (and, on POSIX, that the
+// Makes the checks that ScriptBatch::stage makes before it writes (and, on POSIX, that the
 // folder takes a new file and that the owner can be kept), and writes nothing.
-std::optional<SystemFailure> checkReplaceable(const NativePath& file);
-
-// New contents for existing regular files, put in place together. Each added file's bytes go to
-// a temporary file in the same folder as the file (the final target when it is a link), which
-// receives the file's permissions and owner (attributes on Windows) and starts to be written
-// out. commit() then makes every temporary file durable, renames each one over its file, and
-// makes the renames durable, each folder once: a file holds its old or its new bytes whenever
-// the machine stops. A temporary file that is not renamed is removed.
-class ReplacementBatch {
-  public:
-    ReplacementBatch();
-    ~ReplacementBatch();
-    ReplacementBatch(const ReplacementBatch&) = delete;
-    ReplacementBatch& operator=(const ReplacementBatch&) = delete;
-
-    // Nothing is added when it fails; the file keeps its old content.
-    std::optional<SystemFailure> add(const NativePath& file, std::string_view bytes);
-    // One result per added file, in the order added; the batch is empty afterwards.
-    std::vector<std::optional<SystemFailure>> commit();
-
-  private:
-    struct Item;
-    std::vector<std::unique_ptr<Item>> items_;
-    // The folders the batch writes in, opened once each (on POSIX; unused on Windows).
-    std::map<std::string, std::shared_ptr<const FileHandle>> folders_;
-};
-
-// An exclusive lock on `folder`, held as long as the handle and released by the system when the
-// process ends; sets `error` when it cannot be had.
-FileHandle lockFolder(const NativePath& folder, std::error_code& error);
-// Whether that error means that another process holds the lock.
-bool heldByAnother(const std::error_code& error);
-
-// Whether a write failed for want of room on the disk.
-bool outOfRoom(const std::error_code& error);
+SystemStatus checkReplaceable(const NativePath& file);
 
 // Name of the temporary file for one write attempt: temporaryPrefix and hexadecimal digits
 // mixed from `processId`, the clock and `attempt`. Never ends in ".cgi".
@@ -88,19 +65,33 @@ struct FolderEntry {
     bool hidden;  // Windows: hidden or system attribute; elsewhere: a name that starts with "."
 };
 
-// The entries of `folder`, "." and ".." left out, in no particular order; sets `error` when the
-// folder cannot be listed.
-std::vector<FolderEntry> folderEntries(const NativePath& folder, std::error_code& error);
+// The entries of `folder`, "." and ".." left out, in no particular order (FailureKind::cannotRead
+// when the folder cannot be listed).
+SystemResult<std::vector<FolderEntry>> folderEntries(const NativePath& folder);
 
 // Removes the file if the system lets it.
 void removeFile(const NativePath& file);
 
-// The file that `file` finally leads to when it is a symbolic link; nullopt for any other file
-// and for a link that leads nowhere.
-std::optional<NativePath> linkTarget(const NativePath& file);
+#if defined(_WIN32)
+// The path that a file call is given for `path`, the user's: relative and ".." parts resolved by
+// the system, in the form that has no length limit and no reserved names ("\\?\C:\site\x.cgi",
+// "\\?\UNC\server\share\x.cgi"), so that a folder deeper than MAX_PATH works and a script named
+// like a device ("nul.cgi") is an ordinary file. The last name is kept as it stands; a path
+// already in that form is kept whole. Messages show the user's path, never this one.
+NativePath systemPath(NativeView path);
 
-// The path of a file or folder with every link followed, in the one spelling the system gives
-// it; nullopt when it leads nowhere.
-std::optional<NativePath> finalPath(const NativePath& path);
+// Whether a failed open, replacement or removal met a file that another program holds for a
+// moment (a virus scanner, the search indexer, a backup or an editor): a sharing or lock
+// violation, or access denied (`error`) on a file that is being deleted (`ntStatus`
+// STATUS_DELETE_PENDING). Such a step is tried again after a short pause.
+bool heldForAMoment(unsigned long error, long ntStatus);
+#endif
+
+#if defined(__linux__)
+// Whether syncfs reports the write errors of its file system on the Linux kernel of this release
+// (as uname gives it, e.g. "6.1.0-18-amd64"): from 5.8 on. Before, it reported none, and a batch
+// flushes each of its files by itself.
+bool syncfsReportsWriteErrors(std::string_view kernelRelease);
+#endif
 
 }  // namespace kq::platform

@@ -1,5 +1,5 @@
 #pragma once
-// A value or the failure of one script: callers must look at which one they got.
+// A value or a failure (by default, of one script): callers must look at which one they got.
 
 #include <cassert>
 #include <utility>
@@ -9,14 +9,14 @@
 
 namespace kq {
 
-template <typename T>
+template <typename T, typename Failure = ScriptFailure>
 class [[nodiscard]] Result {
   public:
     // Implicit on purpose: a function returns either its value or a failure.
     // NOLINTNEXTLINE(google-explicit-constructor,hicpp-explicit-conversions)
     Result(T value) : state_(std::move(value)) {}
     // NOLINTNEXTLINE(google-explicit-constructor,hicpp-explicit-conversions)
-    Result(ScriptFailure failure) : state_(std::move(failure)) {}
+    Result(Failure failure) : state_(std::move(failure)) {}
 
     bool ok() const { return std::holds_alternative<T>(state_); }
     explicit operator bool() const { return ok(); }
@@ -33,13 +33,13 @@ class [[nodiscard]] Result {
         assert(ok());
         return std::get<T>(std::move(state_));
     }
-    const ScriptFailure& failure() const {
+    const Failure& failure() const {
         assert(!ok());
-        return std::get<ScriptFailure>(state_);
+        return std::get<Failure>(state_);
     }
 
   private:
-    std::variant<T, ScriptFailure> state_;
+    std::variant<T, Failure> state_;
 };
 
 // The result of an operation that hands back nothing but its success.

@@ -13,6 +13,12 @@ enum class FailureKind {
     readOnly,          // the script is read-only (or not writable by this user); nothing written
     noRequireBlock,    // carries the package marker but the require wrap found no require block
     readLoopNotFound,  // upload script whose read loop was not found: needs checking by hand
+    // Written, but the flush of its folder failed: its new text is in place, not known to be on
+    // the disk.
+    notConfirmed,
+    // Left as it is, but the flush of its folder failed: what an earlier run put in place there
+    // is not known to be on the disk.
+    folderNotConfirmed,
 };
 
 struct ScriptFailure {

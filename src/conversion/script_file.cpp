@@ -6,7 +6,7 @@
 #include <array>
 #include <chrono>
 #include <cstddef>
-#include <system_error>
+#include <utility>
 
 #include "platform_file.hpp"
 
@@ -16,13 +16,6 @@ namespace {
 
 // Hexadecimal digits after the prefix in a temporary file's name: the 64 bits of the mixed value.
 constexpr std::size_t temporaryNameDigits = 16;
-
-Status asStatus(const NativePath& name, const std::optional<platform::SystemFailure>& failed) {
-    if (failed) {
-        return ScriptFailure{name, failed->kind, failed->error};
-    }
-    return Done{};
-}
 
 // Exactly the names temporaryFileName makes: the prefix and temporaryNameDigits lower-case
 // hexadecimal digits. The pass also tidies folders that links lead to, outside the site, where a
@@ -39,74 +32,36 @@ bool isTemporaryFileName(NativeView name) {
 }  // namespace
 
 Result<OpenScript> readScript(const NativePath& folder, const NativePath& name) {
-    std::error_code error;
-    OpenScript script;
-    script.readChannel = platform::openForReading(joinPath(folder, name), error);
-    if (!error) {
-        script.text = platform::readToEnd(script.readChannel, error);
+    auto opened = platform::openForReading(joinPath(folder, name));
+    if (!opened) {
+        return platform::failureOf(name, opened.failure());
     }
-    if (error) {
-        return ScriptFailure{name, FailureKind::cannotRead, error};
+    auto read = platform::readToEnd(opened.value());
+    if (!read) {
+        return platform::failureOf(name, read.failure());
     }
-    return script;
-}
-
-ScriptBatch::ScriptBatch(NativePath folder)
-    : folder_(std::move(folder)), batch_(std::make_unique<platform::ReplacementBatch>()) {}
-
-ScriptBatch::~ScriptBatch() = default;
-
-Status ScriptBatch::stage(const NativePath& name, std::string_view text) {
-    Status staged = asStatus(name, batch_->add(joinPath(folder_, name), text));
-    if (staged) {
-        names_.push_back(name);
-    }
-    return staged;
-}
-
-bool ScriptBatch::outOfRoom(const ScriptFailure& failure) {
-    return failure.kind == FailureKind::cannotWrite && platform::outOfRoom(failure.error);
-}
-
-std::vector<Status> ScriptBatch::commit() {
-    std::vector<Status> results;
-    const auto committed = batch_->commit();
-    for (std::size_t i = 0; i < committed.size(); ++i) {
-        results.push_back(asStatus(names_[i], committed[i]));
-    }
-    names_.clear();
-    return results;
-}
-
-std::optional<FolderLock> lockFolder(const NativePath& folder) {
-    std::error_code error;
-    FolderLock lock{platform::lockFolder(folder, error)};
-    if (error && platform::heldByAnother(error)) {
-        return std::nullopt;
-    }
-    return lock;
+    return OpenScript{std::move(read).value(), std::move(opened).value()};
 }
 
 Status checkWritable(const NativePath& folder, const NativePath& name) {
-    return asStatus(name, platform::checkReplaceable(joinPath(folder, name)));
+    const platform::SystemStatus checked = platform::checkReplaceable(joinPath(folder, name));
+    if (!checked) {
+        return platform::failureOf(name, checked.failure());
+    }
+    return Done{};
 }
 
 void removeLeftoverTemporaries(const NativePath& folder) {
-    std::error_code error;
-    for (const platform::FolderEntry& entry : platform::folderEntries(folder, error)) {
+    const auto entries = platform::folderEntries(folder);
+    if (!entries) {
+        return;  // nothing to tidy that can be seen
+    }
+    for (const platform::FolderEntry& entry : entries.value()) {
         // Only plain files: a folder or a link with such a name is not ours.
         if (entry.plainFile && isTemporaryFileName(entry.name)) {
             platform::removeFile(joinPath(folder, entry.name));
         }
     }
-}
-
-std::optional<NativePath> linkTarget(const NativePath& folder, const NativePath& name) {
-    return platform::linkTarget(joinPath(folder, name));
-}
-
-std::optional<NativePath> finalPath(const NativePath& path) {
-    return platform::finalPath(path);
 }
 
 namespace platform {

@@ -17,12 +17,9 @@
 #include "file_handle.hpp"
 #include "native_path.hpp"
 #include "result.hpp"
+#include "script_failure.hpp"
 
 namespace kq {
-
-namespace platform {
-class ReplacementBatch;
-}
 
 // The prefix of the temporary files that safe writes create beside a script. Such a name never
 // ends in ".cgi", so a temporary file is never taken for a script.
@@ -43,14 +40,36 @@ struct OpenScript {
 // The script's path is the folder, the system's separator and the name, joined as they stand.
 Result<OpenScript> readScript(const NativePath& folder, const NativePath& name);
 
-// New texts for scripts of one folder. Staging a text writes it to a temporary file in the
-// script's own folder (the folder of the file it finally leads to, for a link) with the script's
-// permission bits and owner. commit() makes every staged text durable, then renames each over
-// its script, then makes the renames durable: a script holds its old or its new bytes whenever
-// the machine stops, and the work of waiting for the disk is shared by the whole batch. A
-// read-only script is not staged (FailureKind::readOnly); a missing one is not created
-// (FailureKind::cannotWrite). On failure the script keeps its old content and no temporary file
-// remains.
+// One script on its way through a batch and back. The conversion makes one for every script it
+// writes, or leaves as it is in a real run, and hands it down; the batch hands it back with what
+// it met.
+struct StagedScript {
+    std::size_t index = 0;   // its place in the script list
+    NativePath name;         // as listed, e.g. "post.cgi"
+    bool rewritten = false;  // given a new text; otherwise left as it is
+    std::string before;      // its text before and after, kept only to show the change
+    std::string after;
+    // Why the script is not, or is not known to be, in place. Set before staging, it is what the
+    // user must check in a script that is written all the same; a failure of the batch's own
+    // replaces it.
+    std::optional<ScriptFailure> failure;
+};
+
+// New texts for scripts of one folder, put in place together.
+//
+// Staging a script writes its new text to a temporary file in the script's own folder (the
+// folder of the file it finally leads to, for a link). On POSIX the temporary file is given the
+// script's owner and permission bits there and then, and on Linux the disk write of a large one
+// (a megabyte or more) is started at once; on Windows the script's attributes are given to it by
+// commit, after its flush, and a script that another program holds for a moment is waited for.
+// commit() makes every staged text durable, then renames each over its script, then flushes each
+// folder of the batch once, which makes the renames durable: a script holds its old or its new
+// bytes whenever the machine stops, and the work of waiting for the disk is shared by the whole
+// batch. A read-only script is not staged (FailureKind::readOnly); a missing one is not created
+// (FailureKind::cannotWrite). A script that is not put in place keeps its old content, and no
+// temporary file remains. When a folder's flush fails (an error that only says that the file system
+// flushes no folders is none), every script of the batch in that folder comes back with
+// FailureKind::notConfirmed, or folderNotConfirmed for a kept one.
 class ScriptBatch {
   public:
     explicit ScriptBatch(NativePath folder);
@@ -58,17 +77,25 @@ class ScriptBatch {
     ScriptBatch(const ScriptBatch&) = delete;
     ScriptBatch& operator=(const ScriptBatch&) = delete;
 
-    Status stage(const NativePath& name, std::string_view text);
+    // Writes `text`, the script's new text, to its temporary file and keeps the script. When that
+    // fails the script is not kept: it comes back at once, with its failure.
+    std::optional<StagedScript> stage(StagedScript script, std::string_view text);
+    // Keeps a script that is left as it is: commit flushes its folder with the others, so that
+    // what an earlier run put in place there is confirmed on the disk.
+    void keep(StagedScript script);
+    // How many scripts are staged (kept ones not counted).
+    std::size_t size() const;
     // Whether staging failed for want of room, which the staged texts, once in place, may give
     // back (the old contents they replace are freed then).
     static bool outOfRoom(const ScriptFailure& failure);
-    // One status per staged script, in the order staged; the batch is empty afterwards.
-    std::vector<Status> commit();
+    // Every staged script back, in the order staged, then the kept ones, each with the failure it
+    // met; the batch is empty afterwards.
+    std::vector<StagedScript> commit();
 
   private:
+    struct State;  // the platform's: temporary files, open folders
     NativePath folder_;
-    std::vector<NativePath> names_;
-    std::unique_ptr<platform::ReplacementBatch> batch_;
+    std::unique_ptr<State> state_;
 };
 
 // Makes every check that staging makes before it writes, and writes nothing: what a dry run

@@ -5,6 +5,7 @@
 #include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <sys/utsname.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -12,12 +13,14 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <optional>
 #include <vector>
 
 #include "platform_file.hpp"
+#include "script_file.hpp"
 
 namespace kq {
 
@@ -25,6 +28,15 @@ void FileHandleTraits::close(Value descriptor) noexcept {
     // Only for descriptors whose close result no longer matters (read-only, or on a failure
     // path); the write path closes its temporary file itself and checks the result.
     ::close(descriptor);
+}
+
+std::optional<NativePath> finalPath(const NativePath& path) {
+    const std::unique_ptr<char, decltype(&std::free)> real(::realpath(path.c_str(), nullptr),
+                                                           &std::free);
+    if (!real) {
+        return std::nullopt;
+    }
+    return NativePath(real.get());
 }
 
 }  // namespace kq
@@ -43,6 +55,9 @@ std::error_code lastError() {
 
 SystemFailure cannotWrite(std::error_code error) {
     return {FailureKind::cannotWrite, error};
+}
+SystemFailure cannotRead(std::error_code error) {
+    return {FailureKind::cannotRead, error};
 }
 
 // The reason given for a file that exists but is not a regular file.
@@ -67,7 +82,7 @@ struct ResolvedFile {
     std::string fileName;
 };
 
-std::optional<ResolvedFile> resolve(const NativePath& file, std::error_code& error) {
+SystemResult<ResolvedFile> resolve(const NativePath& file) {
     struct stat own {};
     if (::lstat(file.c_str(), &own) == 0 && !S_ISLNK(own.st_mode)) {
         // Not a link: its folder is the one given, as it stands.
@@ -75,17 +90,14 @@ std::optional<ResolvedFile> resolve(const NativePath& file, std::error_code& err
         return ResolvedFile{folder.empty() ? std::string(".") : std::string(folder),
                             std::string(fileNameOf(file))};
     }
-    const std::unique_ptr<char, decltype(&std::free)> real(::realpath(file.c_str(), nullptr),
-                                                           &std::free);
+    const std::optional<NativePath> real = finalPath(file);
     if (!real) {
-        error = lastError();
-        return std::nullopt;
+        return cannotWrite(lastError());
     }
-    const std::string resolved(real.get());
+    const std::string& resolved = *real;
     const std::size_t slash = resolved.rfind('/');
     if (slash == std::string::npos || slash + 1 == resolved.size()) {
-        error = systemError(EISDIR);
-        return std::nullopt;
+        return cannotWrite(systemError(EISDIR));
     }
     return ResolvedFile{slash == 0 ? std::string("/") : resolved.substr(0, slash),
                         resolved.substr(slash + 1)};
@@ -129,38 +141,31 @@ std::error_code writeAll(int descriptor, std::string_view bytes) {
 
 }  // namespace
 
-FileHandle openForReading(const NativePath& file, std::error_code& error) {
-    error.clear();
+SystemResult<FileHandle> openForReading(const NativePath& file) {
     // O_NONBLOCK so that opening a FIFO returns at once; it is refused right after.
     FileHandle handle(retryOnInterrupt(
         [&] { return ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK); }));
     if (!handle.holds()) {
-        error = lastError();
-        return handle;
+        return cannotRead(lastError());
     }
     struct stat status {};
     if (::fstat(handle.get(), &status) != 0) {
-        error = lastError();
-        return {};
+        return cannotRead(lastError());
     }
     if (!S_ISREG(status.st_mode)) {
-        error = notRegularFile(status.st_mode);
-        return {};
+        return cannotRead(notRegularFile(status.st_mode));
     }
     const int flags = ::fcntl(handle.get(), F_GETFL);
     if (flags == -1 || ::fcntl(handle.get(), F_SETFL, flags & ~O_NONBLOCK) == -1) {
-        error = lastError();
-        return {};
+        return cannotRead(lastError());
     }
     return handle;
 }
 
-std::string readToEnd(const FileHandle& file, std::error_code& error) {
-    error.clear();
+SystemResult<std::string> readToEnd(const FileHandle& file) {
     struct stat status {};
     if (::fstat(file.get(), &status) != 0) {
-        error = lastError();
-        return {};
+        return cannotRead(lastError());
     }
     std::string bytes;
     bytes.reserve(static_cast<std::size_t>(status.st_size) + rewriteRoom);
@@ -185,8 +190,7 @@ std::string readToEnd(const FileHandle& file, std::error_code& error) {
         const ssize_t got = retryOnInterrupt(
             [&] { return ::read(file.get(), bytes.data() + have, bytes.size() - have); });
         if (got < 0) {
-            error = lastError();
-            return {};
+            return cannotRead(lastError());
         }
         if (got == 0) {
             bytes.resize(have);
@@ -209,28 +213,34 @@ struct ExaminedScript {
 // The folders that scripts are examined in, each opened once: by their path as resolved.
 using OpenFolders = std::map<std::string, std::shared_ptr<const FileHandle>>;
 
-// The checks made before anything is written: the script exists (this replaces a script, it
-// never creates one), is a regular file, and is not read-only.
-std::optional<SystemFailure> examine(const NativePath& file, ExaminedScript& script,
-                                     OpenFolders& folders) {
-    std::error_code error;
-    std::optional<ResolvedFile> target = resolve(file, error);
-    if (!target) {
-        return cannotWrite(error);
-    }
-    script.target = std::move(*target);
-    std::shared_ptr<const FileHandle>& folder = folders[script.target.folder];
+SystemResult<std::shared_ptr<const FileHandle>> openFolder(const std::string& path,
+                                                           OpenFolders& folders) {
+    std::shared_ptr<const FileHandle>& folder = folders[path];
     if (!folder) {
-        auto opened = std::make_shared<FileHandle>(retryOnInterrupt([&] {
-            return ::open(script.target.folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        }));
+        auto opened = std::make_shared<FileHandle>(retryOnInterrupt(
+            [&] { return ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); }));
         if (!opened->holds()) {
-            folders.erase(script.target.folder);
+            folders.erase(path);
             return cannotWrite(lastError());
         }
         folder = std::move(opened);
     }
-    script.folder = folder;
+    return folder;
+}
+
+// The checks made before anything is written: the script exists (this replaces a script, it
+// never creates one), is a regular file, and is not read-only.
+SystemStatus examine(const NativePath& file, ExaminedScript& script, OpenFolders& folders) {
+    SystemResult<ResolvedFile> target = resolve(file);
+    if (!target) {
+        return target.failure();
+    }
+    script.target = std::move(target).value();
+    auto folder = openFolder(script.target.folder, folders);
+    if (!folder) {
+        return folder.failure();
+    }
+    script.folder = std::move(folder).value();
     const char* const fileName = script.target.fileName.c_str();
     if (::fstatat(script.folder->get(), fileName, &script.status, 0) != 0) {
         return cannotWrite(lastError());
@@ -249,7 +259,7 @@ std::optional<SystemFailure> examine(const NativePath& file, ExaminedScript& scr
         return SystemFailure{denied ? FailureKind::readOnly : FailureKind::cannotWrite,
                              lastError()};
     }
-    return std::nullopt;
+    return Done{};
 }
 
 bool memberOfGroup(gid_t group) {
@@ -287,11 +297,11 @@ bool ownerCanBeKept(const ExaminedScript& script) {
 
 }  // namespace
 
-std::optional<SystemFailure> checkReplaceable(const NativePath& file) {
+SystemStatus checkReplaceable(const NativePath& file) {
     ExaminedScript script;
     OpenFolders folders;
-    if (auto failed = examine(file, script, folders)) {
-        return failed;
+    if (SystemStatus examined = examine(file, script, folders); !examined) {
+        return examined;
     }
     // The temporary file is created in the folder, which must therefore be writable.
     if (::faccessat(script.folder->get(), ".", W_OK | X_OK, AT_EACCESS) != 0) {
@@ -300,10 +310,13 @@ std::optional<SystemFailure> checkReplaceable(const NativePath& file) {
     if (!ownerCanBeKept(script)) {
         return cannotWrite(systemError(EPERM));
     }
-    return std::nullopt;
+    return Done{};
 }
 
-struct ReplacementBatch::Item {
+namespace {
+
+// A staged script's temporary file.
+struct Replacement {
     // In this order, so that they go in the reverse one: the temporary file is closed, then
     // removed unless it was renamed, then the folder is closed.
     ExaminedScript examined;
@@ -311,33 +324,32 @@ struct ReplacementBatch::Item {
     FileHandle temporary;
 };
 
-ReplacementBatch::ReplacementBatch() = default;
-ReplacementBatch::~ReplacementBatch() = default;
-
-std::optional<SystemFailure> ReplacementBatch::add(const NativePath& file, std::string_view bytes) {
-    auto item = std::make_unique<Item>();
-    if (auto failed = examine(file, item->examined, folders_)) {
-        return failed;
+// Writes `bytes` to a new temporary file beside the file that `file` leads to, with that file's
+// owner and permission bits.
+SystemStatus writeTemporary(const NativePath& file, std::string_view bytes,
+                            Replacement& replacement, OpenFolders& folders) {
+    if (SystemStatus examined = examine(file, replacement.examined, folders); !examined) {
+        return examined;
     }
-    const FileHandle& folder = *item->examined.folder;
-    const struct stat& script = item->examined.status;
-    for (unsigned attempt = 0; attempt < temporaryNameAttempts && !item->temporary.holds();
+    const FileHandle& folder = *replacement.examined.folder;
+    const struct stat& script = replacement.examined.status;
+    for (unsigned attempt = 0; attempt < temporaryNameAttempts && !replacement.temporary.holds();
          ++attempt) {
         const NativePath temporaryName =
             temporaryFileName(static_cast<std::uint64_t>(::getpid()), attempt);
-        item->temporary.reset(retryOnInterrupt([&] {
+        replacement.temporary.reset(retryOnInterrupt([&] {
             return ::openat(folder.get(), temporaryName.c_str(),
                             O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY,
                             S_IRUSR | S_IWUSR);
         }));
-        if (item->temporary.holds()) {
-            item->entry.emplace(folder.get(), temporaryName);
+        if (replacement.temporary.holds()) {
+            replacement.entry.emplace(folder.get(), temporaryName);
         } else if (errno != EEXIST) {
             return cannotWrite(lastError());
         }
     }
-    const int temporary = item->temporary.get();
-    if (!item->temporary.holds()) {
+    const int temporary = replacement.temporary.get();
+    if (!replacement.temporary.holds()) {
         return cannotWrite(systemError(EEXIST));
     }
     if (const std::error_code writeError = writeAll(temporary, bytes)) {
@@ -364,112 +376,62 @@ std::optional<SystemFailure> ReplacementBatch::add(const NativePath& file, std::
         static_cast<void>(::sync_file_range(temporary, 0, 0, SYNC_FILE_RANGE_WRITE));
     }
 #endif
-    items_.push_back(std::move(item));
-    return std::nullopt;
+    return Done{};
 }
 
-std::vector<std::optional<SystemFailure>> ReplacementBatch::commit() {
-    std::vector<std::optional<SystemFailure>> results(items_.size());
-    // One flush of each file system for the whole batch, where the system has it (syncfs): it
-    // reports any write error on that file system since the files were opened, and each file's
-    // own flush, which would ask the disk to empty its cache once per file, is then needed only
-    // to tell which file an error belongs to.
-    std::vector<dev_t> flushedDevices;
-#if defined(__linux__)
-    std::vector<dev_t> tried;
-    for (const auto& item : items_) {
-        const dev_t device = item->examined.status.st_dev;
-        if (std::find(tried.begin(), tried.end(), device) == tried.end()) {
-            tried.push_back(device);
-            if (::syncfs(item->temporary.get()) == 0) {
-                flushedDevices.push_back(device);
-            }
-        }
-    }
-#endif
-    for (std::size_t i = 0; i < items_.size(); ++i) {
-        FileHandle& temporary = items_[i]->temporary;
-        const bool flushed = std::find(flushedDevices.begin(), flushedDevices.end(),
-                                       items_[i]->examined.status.st_dev) != flushedDevices.end();
-        if (!flushed && ::fsync(temporary.get()) != 0) {
-            results[i] = cannotWrite(lastError());
-        }
-        // The last chance for a delayed write error to show: close is checked, not left to the
-        // owner. A descriptor is released by close even when it reports an error.
-        if (::close(temporary.release()) != 0 && !results[i]) {
-            results[i] = cannotWrite(lastError());
-        }
-    }
-    // Only flushed files replace their scripts, so that every script holds its old or its new
-    // bytes whenever the machine stops.
-    std::vector<std::size_t> renamedIn;
-    for (std::size_t i = 0; i < items_.size(); ++i) {
-        Item& item = *items_[i];
-        if (results[i]) {
-            continue;
-        }
-        const int folder = item.examined.folder->get();
-        if (::renameat(folder, item.entry->name().c_str(), folder,
-                       item.examined.target.fileName.c_str()) != 0) {
-            results[i] = cannotWrite(lastError());
-            continue;
-        }
-        item.entry->markRenamed();
-        renamedIn.push_back(i);
-    }
-    // Makes the renames durable, each folder once. The new contents are in place whatever this
-    // returns, and some file systems do not flush folders at all, so its result changes nothing
-    // reported.
-    std::vector<std::pair<dev_t, ino_t>> flushed;
-    for (const std::size_t i : renamedIn) {
-        struct stat folder {};
-        const int descriptor = items_[i]->examined.folder->get();
-        if (::fstat(descriptor, &folder) == 0 &&
-            std::find(flushed.begin(), flushed.end(), std::pair{folder.st_dev, folder.st_ino}) ==
-                flushed.end()) {
-            flushed.emplace_back(folder.st_dev, folder.st_ino);
-            static_cast<void>(::fsync(descriptor));
-        }
-    }
-    items_.clear();
-    folders_.clear();
-    return results;
+// Whether a folder's flush failed only because there is none to be had there: EINVAL (Linux, for
+// a file system without it, such as one shared over SMB), EBADF (systems that flush nothing
+// opened only for reading, as the BSDs), EISDIR (systems that flush no folder), ENOTSUP. Any
+// other error means that the renames may be lost: EIO, and EROFS too, which ext4 gives once its
+// journal has failed (on a file system mounted read-only the flush succeeds).
+bool noFolderFlush(int error) {
+    return error == EINVAL || error == EBADF || error == EISDIR || error == ENOTSUP ||
+           error == EOPNOTSUPP;
 }
 
-FileHandle lockFolder(const NativePath& folder, std::error_code& error) {
-    error.clear();
-    FileHandle handle(retryOnInterrupt(
-        [&] { return ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); }));
-    if (!handle.holds()) {
-        error = lastError();
-        return handle;
+// The flushes of folders during one commit: each folder flushed once, by its identity, however
+// many of its scripts ask.
+class FolderFlushes {
+  public:
+    // Nothing when the folder's entries are on the disk, or the file system flushes no folders.
+    std::error_code flush(const FileHandle& folder) {
+        struct stat status {};
+        if (::fstat(folder.get(), &status) != 0) {
+            return lastError();
+        }
+        const auto done = std::find_if(flushed_.begin(), flushed_.end(), [&](const Flushed& f) {
+            return f.device == status.st_dev && f.inode == status.st_ino;
+        });
+        if (done != flushed_.end()) {
+            return done->error;
+        }
+        std::error_code error;
+        if (retryOnInterrupt([&] { return ::fsync(folder.get()); }) != 0 && !noFolderFlush(errno)) {
+            error = lastError();
+        }
+        flushed_.push_back({status.st_dev, status.st_ino, error});
+        return error;
     }
-    if (retryOnInterrupt([&] { return ::flock(handle.get(), LOCK_EX | LOCK_NB); }) != 0) {
-        error = lastError();
-        return {};
-    }
-    return handle;
-}
 
-bool heldByAnother(const std::error_code& error) {
-    return error == std::error_code(EWOULDBLOCK, std::system_category());
-}
+  private:
+    struct Flushed {
+        dev_t device;
+        ino_t inode;
+        std::error_code error;
+    };
+    std::vector<Flushed> flushed_;
+};
 
-bool outOfRoom(const std::error_code& error) {
-    return error == std::error_code(ENOSPC, std::system_category()) ||
-           error == std::error_code(EDQUOT, std::system_category());
-}
+}  // namespace
 
-std::vector<FolderEntry> folderEntries(const NativePath& folder, std::error_code& error) {
-    error.clear();
+SystemResult<std::vector<FolderEntry>> folderEntries(const NativePath& folder) {
     std::vector<FolderEntry> entries;
     struct Closer {
         void operator()(DIR* listing) const { ::closedir(listing); }
     };
     const std::unique_ptr<DIR, Closer> listing(::opendir(folder.c_str()));
     if (!listing) {
-        error = lastError();
-        return entries;
+        return cannotRead(lastError());
     }
     const int descriptor = ::dirfd(listing.get());
     errno = 0;
@@ -493,8 +455,7 @@ std::vector<FolderEntry> folderEntries(const NativePath& folder, std::error_code
         errno = 0;
     }
     if (errno != 0) {
-        error = lastError();
-        entries.clear();
+        return cannotRead(lastError());
     }
     return entries;
 }
@@ -503,7 +464,198 @@ void removeFile(const NativePath& file) {
     ::unlink(file.c_str());
 }
 
-std::optional<NativePath> linkTarget(const NativePath& file) {
+#if defined(__linux__)
+bool syncfsReportsWriteErrors(std::string_view kernelRelease) {
+    // The number the release text starts with, taken off it; nothing when it starts otherwise.
+    const auto number = [&kernelRelease]() -> std::optional<unsigned> {
+        constexpr std::size_t mostDigits = 6;
+        std::size_t digits = 0;
+        unsigned value = 0;
+        while (digits < kernelRelease.size() && digits < mostDigits &&
+               kernelRelease[digits] >= '0' && kernelRelease[digits] <= '9') {
+            value = value * 10 + static_cast<unsigned>(kernelRelease[digits] - '0');
+            ++digits;
+        }
+        kernelRelease.remove_prefix(digits);
+        return digits > 0 ? std::optional(value) : std::nullopt;
+    };
+    const std::optional<unsigned> major = number();
+    if (!major || !kernelRelease.starts_with('.')) {
+        return false;  // not to be read: not trusted
+    }
+    kernelRelease.remove_prefix(1);
+    const std::optional<unsigned> minor = number();
+    return minor && (*major > 5 || (*major == 5 && *minor >= 8));
+}
+
+namespace {
+
+// Whether this process's kernel reports write errors through syncfs; asked once.
+bool syncfsTrusted() {
+    static const bool trusted = [] {
+        utsname system{};
+        return ::uname(&system) == 0 && syncfsReportsWriteErrors(system.release);
+    }();
+    return trusted;
+}
+
+}  // namespace
+#endif
+
+}  // namespace kq::platform
+
+namespace kq {
+
+using platform::lastError;
+using platform::retryOnInterrupt;
+using platform::systemError;
+
+struct ScriptBatch::State {
+    struct Staged {
+        StagedScript script;
+        platform::Replacement replacement;
+    };
+    // Each staged script's replacement stays where it is made: its temporary file's entry holds
+    // the folder's descriptor.
+    std::vector<std::unique_ptr<Staged>> staged;
+    std::vector<StagedScript> kept;
+    // The folders the batch writes in, opened once each.
+    platform::OpenFolders folders;
+};
+
+ScriptBatch::ScriptBatch(NativePath folder)
+    : folder_(std::move(folder)), state_(std::make_unique<State>()) {}
+
+ScriptBatch::~ScriptBatch() = default;
+
+std::optional<StagedScript> ScriptBatch::stage(StagedScript script, std::string_view text) {
+    auto staged = std::make_unique<State::Staged>();
+    const platform::SystemStatus written = platform::writeTemporary(
+        joinPath(folder_, script.name), text, staged->replacement, state_->folders);
+    if (!written) {
+        script.failure = platform::failureOf(script.name, written.failure());
+        return script;
+    }
+    staged->script = std::move(script);
+    state_->staged.push_back(std::move(staged));
+    return std::nullopt;
+}
+
+void ScriptBatch::keep(StagedScript script) {
+    state_->kept.push_back(std::move(script));
+}
+
+std::size_t ScriptBatch::size() const {
+    return state_->staged.size();
+}
+
+bool ScriptBatch::outOfRoom(const ScriptFailure& failure) {
+    return failure.kind == FailureKind::cannotWrite &&
+           (failure.error == std::error_code(ENOSPC, std::system_category()) ||
+            failure.error == std::error_code(EDQUOT, std::system_category()));
+}
+
+std::vector<StagedScript> ScriptBatch::commit() {
+    auto& staged = state_->staged;
+    // What each staged script meets on its way into place.
+    std::vector<std::optional<platform::SystemFailure>> met(staged.size());
+    // One flush of each file system for the whole batch, where the system has it (syncfs) and it
+    // reports any write error on that file system since the files were opened: each file's own
+    // flush, which would ask the disk to empty its cache once per file, is then needed only to
+    // tell which file an error belongs to. A kernel whose syncfs reports no write error gets
+    // each file's own flush.
+    std::vector<dev_t> flushedDevices;
+#if defined(__linux__)
+    std::vector<dev_t> tried;
+    for (const auto& script : staged) {
+        const dev_t device = script->replacement.examined.status.st_dev;
+        if (platform::syncfsTrusted() &&
+            std::find(tried.begin(), tried.end(), device) == tried.end()) {
+            tried.push_back(device);
+            if (::syncfs(script->replacement.temporary.get()) == 0) {
+                flushedDevices.push_back(device);
+            }
+        }
+    }
+#endif
+    for (std::size_t i = 0; i < staged.size(); ++i) {
+        platform::Replacement& replacement = staged[i]->replacement;
+        const bool flushed = std::find(flushedDevices.begin(), flushedDevices.end(),
+                                       replacement.examined.status.st_dev) != flushedDevices.end();
+        if (!flushed && ::fsync(replacement.temporary.get()) != 0) {
+            met[i] = platform::cannotWrite(lastError());
+        }
+        // The last chance for a delayed write error to show: close is checked, not left to the
+        // owner. A descriptor is released by close even when it reports an error.
+        if (::close(replacement.temporary.release()) != 0 && !met[i]) {
+            met[i] = platform::cannotWrite(lastError());
+        }
+    }
+    // Only flushed files replace their scripts, so that every script holds its old or its new
+    // bytes whenever the machine stops.
+    std::vector<std::size_t> renamedIn;
+    for (std::size_t i = 0; i < staged.size(); ++i) {
+        platform::Replacement& replacement = staged[i]->replacement;
+        if (met[i]) {
+            continue;
+        }
+        const int folder = replacement.examined.folder->get();
+        if (::renameat(folder, replacement.entry->name().c_str(), folder,
+                       replacement.examined.target.fileName.c_str()) != 0) {
+            met[i] = platform::cannotWrite(lastError());
+            continue;
+        }
+        replacement.entry->markRenamed();
+        renamedIn.push_back(i);
+    }
+    // Makes the renames durable, and what earlier runs put in place beside the kept scripts:
+    // each folder flushed once, its result shared by every script of the batch in it.
+    platform::FolderFlushes flushes;
+    for (const std::size_t i : renamedIn) {
+        if (const std::error_code error = flushes.flush(*staged[i]->replacement.examined.folder)) {
+            met[i] = platform::SystemFailure{FailureKind::notConfirmed, error};
+        }
+    }
+    for (StagedScript& script : state_->kept) {
+        auto resolved = platform::resolve(joinPath(folder_, script.name));
+        auto folder = resolved ? platform::openFolder(resolved.value().folder, state_->folders)
+                               : resolved.failure();
+        if (const std::error_code error =
+                folder ? flushes.flush(*folder.value()) : folder.failure().error) {
+            script.failure = ScriptFailure{script.name, FailureKind::folderNotConfirmed, error};
+        }
+    }
+    std::vector<StagedScript> scripts;
+    scripts.reserve(staged.size() + state_->kept.size());
+    for (std::size_t i = 0; i < staged.size(); ++i) {
+        StagedScript& script = staged[i]->script;
+        if (met[i]) {
+            script.failure = platform::failureOf(script.name, *met[i]);
+        }
+        scripts.push_back(std::move(script));
+    }
+    std::move(state_->kept.begin(), state_->kept.end(), std::back_inserter(scripts));
+    staged.clear();
+    state_->kept.clear();
+    state_->folders.clear();
+    return scripts;
+}
+
+std::optional<FolderLock> lockFolder(const NativePath& folder) {
+    FileHandle handle(retryOnInterrupt(
+        [&] { return ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); }));
+    if (handle.holds() &&
+        retryOnInterrupt([&] { return ::flock(handle.get(), LOCK_EX | LOCK_NB); }) != 0) {
+        if (errno == EWOULDBLOCK) {
+            return std::nullopt;  // another process holds it
+        }
+        handle.reset();
+    }
+    return FolderLock{std::move(handle)};
+}
+
+std::optional<NativePath> linkTarget(const NativePath& folder, const NativePath& name) {
+    const NativePath file = joinPath(folder, name);
     struct stat own {};
     if (::lstat(file.c_str(), &own) != 0 || !S_ISLNK(own.st_mode)) {
         return std::nullopt;
@@ -511,13 +663,4 @@ std::optional<NativePath> linkTarget(const NativePath& file) {
     return finalPath(file);
 }
 
-std::optional<NativePath> finalPath(const NativePath& path) {
-    const std::unique_ptr<char, decltype(&std::free)> real(::realpath(path.c_str(), nullptr),
-                                                           &std::free);
-    if (!real) {
-        return std::nullopt;
-    }
-    return NativePath(real.get());
-}
-
-}  // namespace kq::platform
+}  // namespace kq

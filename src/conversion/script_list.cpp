@@ -25,8 +25,13 @@ std::vector<NativePath> listFolderFiles(const NativePath& folder, std::error_cod
     if (folder.empty()) {
         return {};  // no fall-back to the current folder
     }
+    auto entries = platform::folderEntries(folder);
+    if (!entries) {
+        error = entries.failure().error;
+        return {};
+    }
     std::vector<std::pair<NativePath, NativePath>> keyed;
-    for (platform::FolderEntry& entry : platform::folderEntries(folder, error)) {
+    for (platform::FolderEntry& entry : entries.value()) {
         if (entry.regularFile && !entry.hidden) {
             keyed.emplace_back(foldedToUpper(entry.name), std::move(entry.name));
         }

@@ -20,6 +20,8 @@ inline constexpr FailureWords failureWords{
     .readOnly = L"文件为只读，未作修改",
     .noRequireBlock = L"含有 KQCGI，但找不到 require 语句，未作修改",
     .readLoopNotFound = L"找不到上传读取循环“while ($buffer=$query->readUploadFile”，请手工检查",
+    .notConfirmed = L"已转换，但系统未能确认已写入磁盘，请检查磁盘后再运行一次",
+    .folderNotConfirmed = L"未改动，但系统未能确认所在文件夹已写入磁盘，请检查磁盘后再运行一次",
     .afterName = L"：",
     .systemOpening = L"（",
     .systemClosing = L"）",

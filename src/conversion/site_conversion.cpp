@@ -1,6 +1,7 @@
 #include "site_conversion.hpp"
 
 #include <algorithm>
+#include <cassert>
 #include <set>
 #include <string>
 
@@ -12,11 +13,15 @@ namespace kq {
 
 namespace {
 
-ScriptReport failed(const NativePath& name, ScriptFailure failure) {
-    const ScriptOutcome outcome = failure.kind == FailureKind::readLoopNotFound
-                                      ? ScriptOutcome::needsCheck
-                                      : ScriptOutcome::notConverted;
-    return {name, outcome, std::move(failure)};
+ScriptOutcome outcomeOf(const ScriptFailure& failure) {
+    switch (failure.kind) {
+        case FailureKind::readLoopNotFound:
+        case FailureKind::notConfirmed:
+        case FailureKind::folderNotConfirmed:
+            return ScriptOutcome::needsCheck;
+        default:
+            return ScriptOutcome::notConverted;
+    }
 }
 
 // The upload rewrite a script gets: by its exact name, or, for a link such as "new-post.cgi" that
@@ -35,122 +40,153 @@ UploadRewriteFunction uploadRewriteOf(const NativePath& name,
 // enough open files, many enough that the waits for the disk are shared.
 constexpr std::size_t batchSize = 256;
 
-// One run over the list: the batch of staged texts, and what each staged script is waiting for.
+// One run over the list. Every script's report is made once, from what the script came back
+// with: at once for a script that is not staged, when its batch is put in place for one that is.
 class SiteRun {
   public:
-    // `finalFolder` is where the folder's own files stand, with every link followed. `reports`
-    // receives the report of each script, in list order, from the caller.
-    SiteRun(const NativePath& folder, const NativePath& finalFolder, const SiteOptions& options,
-            std::vector<ScriptReport>& reports)
+    // `finalFolder` is where the folder's own files stand, with every link followed.
+    SiteRun(const NativePath& folder, const NativePath& finalFolder,
+            const std::vector<NativePath>& names, const SiteOptions& options)
         : folder_(folder),
           finalFolder_(finalFolder),
+          names_(names),
           options_(options),
-          reports_(reports),
-          batch_(folder) {}
+          batch_(folder),
+          reports_(names.size()) {}
 
-    // Read, and when the script carries the package marker, switch the library, give the four
-    // upload scripts their upload rewrite, and stage the new text once. `target` is the file the
-    // script's name leads to when that name is a link. A file that a name before it in the list
-    // staged a new text for (a link and its file both listed) is read once that text is in
-    // place, so that it is converted once.
-    ScriptReport convert(std::size_t index, const NativePath& name,
-                         const std::optional<NativePath>& target);
+    // Reads the script at `index`, and when it carries the package marker, switches the library,
+    // gives the four upload scripts their upload rewrite, and stages the new text once. `target`
+    // is the file the script's name leads to when that name is a link. The batch is put in place
+    // first when it is full, or when it holds a new text for the very file this name leads to (a
+    // link and its file both listed): that file is then read with its new text, and converted
+    // once.
+    void convert(std::size_t index, const std::optional<NativePath>& target);
 
-    std::size_t staged() const { return staged_.size(); }
-    // Puts the staged texts in place and mends the reports of scripts that then failed.
-    void commit();
+    // Puts the last batch in place; one report per name, in list order.
+    std::vector<ScriptReport> finish();
 
   private:
-    struct Staged {
-        std::size_t index;
-        std::string before;  // kept only for onChange
-        std::string after;
-    };
-
-    Status stage(const NativePath& name, std::string_view text);
+    // Whether the script is staged; one that is not is reported.
+    bool stage(StagedScript script, std::string_view text);
+    void commit();
+    void report(StagedScript script);
 
     const NativePath& folder_;
     const NativePath& finalFolder_;
+    const std::vector<NativePath>& names_;
     const SiteOptions& options_;
-    std::vector<ScriptReport>& reports_;
     ScriptBatch batch_;
-    std::vector<Staged> staged_;
     // Where the files staged for stand, with every link followed.
     std::set<NativePath> stagedFiles_;
+    std::vector<std::optional<ScriptReport>> reports_;
 };
 
-ScriptReport SiteRun::convert(std::size_t index, const NativePath& name,
-                              const std::optional<NativePath>& target) {
+void SiteRun::convert(std::size_t index, const std::optional<NativePath>& target) {
+    const NativePath& name = names_[index];
     const NativePath file = target ? *target : joinPath(finalFolder_, name);
-    if (stagedFiles_.contains(file)) {
+    if (batch_.size() == batchSize || stagedFiles_.contains(file)) {
         commit();
     }
+    StagedScript script;
+    script.index = index;
+    script.name = name;
     auto read = readScript(folder_, name);
     if (!read) {
-        return failed(name, read.failure());
+        script.failure = read.failure();
+        return report(std::move(script));
     }
-    OpenScript& script = read.value();
-    std::string& scriptText = script.text;
+    std::string& scriptText = read.value().text;
     if (!hasPackageMarker(scriptText)) {
-        return {name, ScriptOutcome::leftAlone, std::nullopt};
+        if (options_.dryRun) {
+            return report(std::move(script));
+        }
+        // Left as it is, but its folder is flushed with the batch: an earlier run may have put
+        // this script in place without learning whether that reached the disk.
+        return batch_.keep(std::move(script));
     }
-    std::string before = options_.onChange ? scriptText : std::string();
+    if (options_.onChange) {
+        script.before = scriptText;
+    }
     const bool switched = switchLibrary(scriptText);
-    script.close();
+    read.value().close();
     if (!switched) {
-        return failed(name, ScriptFailure{name, FailureKind::noRequireBlock, {}});
+        script.failure = ScriptFailure{name, FailureKind::noRequireBlock, {}};
+        return report(std::move(script));
     }
     // The four upload scripts get their upload rewrite (by exact name: "POST.cgi" gets none)
     // before the one write, so that a failed write leaves the old script whole rather than a
     // script with the library switch but not the upload rewrite, which no later run could tell
     // from a finished one.
-    bool readLoopFound = true;
-    if (const auto uploadRewrite = uploadRewriteOf(name, target)) {
-        readLoopFound = uploadRewrite(scriptText);
+    if (const auto uploadRewrite = uploadRewriteOf(name, target);
+        uploadRewrite != nullptr && !uploadRewrite(scriptText)) {
+        script.failure = ScriptFailure{name, FailureKind::readLoopNotFound, {}};
     }
-    const Status written = options_.dryRun ? checkWritable(folder_, name) : stage(name, scriptText);
-    if (!written) {
-        return failed(name, written.failure());
+    script.rewritten = true;
+    if (options_.onChange) {
+        script.after = scriptText;
     }
-    if (options_.onScriptWritten) {
-        options_.onScriptWritten(index);
+    if (options_.dryRun) {
+        if (Status writable = checkWritable(folder_, name); !writable) {
+            script.failure = writable.failure();
+        } else if (options_.onScriptWritten) {
+            options_.onScriptWritten(index);
+        }
+        return report(std::move(script));
     }
-    if (!options_.dryRun) {
+    if (stage(std::move(script), scriptText)) {
         stagedFiles_.insert(file);
-        staged_.push_back(
-            {index, std::move(before), options_.onChange ? scriptText : std::string()});
-    } else if (options_.onChange) {
-        options_.onChange(name, before, scriptText);
+        if (options_.onScriptWritten) {
+            options_.onScriptWritten(index);
+        }
     }
-    if (!readLoopFound) {
-        return failed(name, ScriptFailure{name, FailureKind::readLoopNotFound, {}});
-    }
-    return {name, ScriptOutcome::converted, std::nullopt};
 }
 
-Status SiteRun::stage(const NativePath& name, std::string_view text) {
-    Status staged = batch_.stage(name, text);
+bool SiteRun::stage(StagedScript script, std::string_view text) {
+    const std::optional<ScriptFailure> found = script.failure;
+    std::optional<StagedScript> refused = batch_.stage(std::move(script), text);
     // On a full disk the staged texts hold room that their old contents give back once they are
     // in place: then there may be room for this one.
-    if (!staged && ScriptBatch::outOfRoom(staged.failure()) && !staged_.empty()) {
+    if (refused && ScriptBatch::outOfRoom(*refused->failure) && batch_.size() > 0) {
         commit();
-        staged = batch_.stage(name, text);
+        refused->failure = found;
+        refused = batch_.stage(std::move(*refused), text);
     }
-    return staged;
+    if (refused) {
+        report(std::move(*refused));
+        return false;
+    }
+    return true;
 }
 
 void SiteRun::commit() {
-    const std::vector<Status> committed = batch_.commit();
-    for (std::size_t i = 0; i < committed.size(); ++i) {
-        ScriptReport& report = reports_[staged_[i].index];
-        if (!committed[i]) {
-            report = failed(report.name, committed[i].failure());
-        } else if (options_.onChange) {
-            options_.onChange(report.name, staged_[i].before, staged_[i].after);
-        }
+    for (StagedScript& script : batch_.commit()) {
+        report(std::move(script));
     }
-    staged_.clear();
     stagedFiles_.clear();
+}
+
+void SiteRun::report(StagedScript script) {
+    const bool inPlace = script.rewritten &&
+                         (!script.failure || script.failure->kind == FailureKind::readLoopNotFound);
+    if (inPlace && options_.onChange) {
+        options_.onChange(script.name, script.before, script.after);
+    }
+    const ScriptOutcome outcome = script.failure     ? outcomeOf(*script.failure)
+                                  : script.rewritten ? ScriptOutcome::converted
+                                                     : ScriptOutcome::leftAlone;
+    assert(!reports_[script.index]);  // each script is reported once
+    reports_[script.index].emplace(
+        ScriptReport{std::move(script.name), outcome, std::move(script.failure)});
+}
+
+std::vector<ScriptReport> SiteRun::finish() {
+    commit();
+    std::vector<ScriptReport> reports;
+    reports.reserve(reports_.size());
+    for (std::optional<ScriptReport>& report : reports_) {
+        reports.push_back(std::move(report).value());
+    }
+    return reports;
 }
 
 }  // namespace
@@ -170,20 +206,15 @@ SiteReport convertSite(const NativePath& folder, const std::vector<NativePath>& 
     if (!options.dryRun) {
         removeLeftoverTemporaries(folder);
     }
-    SiteRun run(folder, finalFolder, options, site.scripts);
-    site.scripts.reserve(names.size());
+    SiteRun run(folder, finalFolder, names, options);
     for (std::size_t index = 0; index < names.size(); ++index) {
-        const NativePath& name = names[index];
-        const auto target = linkTarget(folder, name);
+        const auto target = linkTarget(folder, names[index]);
         if (target && !options.dryRun && tidiedFolders.emplace(folderOf(*target)).second) {
             removeLeftoverTemporaries(NativePath(folderOf(*target)));
         }
-        site.scripts.push_back(run.convert(index, name, target));
-        if (run.staged() == batchSize) {
-            run.commit();
-        }
+        run.convert(index, target);
     }
-    run.commit();
+    site.scripts = run.finish();
     return site;
 }
 

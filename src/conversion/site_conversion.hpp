@@ -4,8 +4,10 @@
 // rewrite, and each is written back once, whole. Folder and names in, a report per script out.
 //
 // New texts are staged as the scripts are converted and put in place in batches, each made
-// durable as a whole before any of its scripts is replaced; when the conversion returns,
-// everything is on the disk.
+// durable as a whole before any of its scripts is replaced. In a real run the folder of every
+// script, written or left alone, is flushed after its batch, so that a run confirms on the disk
+// also what an earlier run put in place there: when the conversion returns, everything is on the
+// disk, or the scripts it may be missing for are reported.
 
 #include <cstddef>
 #include <functional>
@@ -22,7 +24,10 @@ enum class ScriptOutcome {
     converted,     // written once with the library switch (and the upload rewrite, for the four)
     leftAlone,     // no package marker: only read
     notConverted,  // a failure: the script keeps its old content
-    needsCheck,    // converted, but the upload read loop was not found: check it by hand
+    // The user must look at it: converted, but the upload read loop was not found; or its folder
+    // could not be flushed, so that its new text (or, for one left alone, what an earlier run
+    // wrote there) is not known to be on the disk.
+    needsCheck,
 };
 
 struct ScriptReport {

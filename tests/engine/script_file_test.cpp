@@ -7,11 +7,15 @@
 #include <functional>
 #include <string>
 
+#include "conversion/platform_file.hpp"
 #include "conversion/script_file.hpp"
 #include "scratch_folder.hpp"
 
 #ifdef _WIN32
 #include <windows.h>
+
+#include <chrono>
+#include <thread>
 #endif
 
 namespace kq {
@@ -34,10 +38,25 @@ struct FailureCase {
 // The new text staged and put in place at once; the first failure on the way.
 Status writeNow(const fs::path& folder, std::string_view text) {
     ScriptBatch batch(folder.native());
-    if (Status staged = batch.stage(script, text); !staged) {
-        return staged;
+    StagedScript staged;
+    staged.name = script;
+    std::optional<StagedScript> back = batch.stage(std::move(staged), text);
+    if (!back) {
+        back = std::move(batch.commit().front());
     }
-    return batch.commit().front();
+    if (back->failure) {
+        return *back->failure;
+    }
+    return Done{};
+}
+
+// The script read, and its read channel closed at once.
+Status readNow(const fs::path& folder) {
+    auto read = readScript(folder.native(), script);
+    if (!read) {
+        return read.failure();
+    }
+    return Done{};
 }
 
 void putScript(const fs::path& folder) {
@@ -69,9 +88,7 @@ TEST_P(ScriptFileFailure, NamesTheScriptAndChangesNothing) {
     const auto before = kqtest::snapshot(scratch.path());
     std::vector<Status> outcomes;
     if (c.operation == Operation::read) {
-        auto read = readScript(scratch.path(), script);
-        ASSERT_FALSE(read.ok());
-        outcomes.emplace_back(read.failure());
+        outcomes.push_back(readNow(scratch.path()));
     } else {
         outcomes.push_back(checkWritable(scratch.path(), script));  // what a dry run says
         outcomes.push_back(writeNow(scratch.path(), "new text"));
@@ -145,25 +162,118 @@ TEST(ScriptFile, OnlyTheTemporaryFilesOfAKilledRunAreRemoved) {
     EXPECT_EQ(kqtest::snapshot(scratch.path()), users);
 }
 
+#if defined(__linux__)
+TEST(ScriptFile, SyncfsIsTrustedWithWriteErrorsFromLinux58On) {
+    const std::pair<std::string_view, bool> releases[] = {
+        {"5.8.0", true},
+        {"5.8.0-rc1", true},
+        {"5.10.0-28-amd64", true},
+        {"6.1.0-18-amd64", true},
+        {"10.0", true},
+        {"5.15.90.1-microsoft-standard-WSL2", true},
+        {"5.7.19", false},
+        {"4.20.0", false},
+        {"4.19.0-21-amd64", false},
+        {"3.10.0-1160.el7.x86_64", false},
+        {"", false},
+        {"5", false},
+        {"5.x", false},
+        {"linux", false}};
+    for (const auto& [release, trusted] : releases) {
+        EXPECT_EQ(platform::syncfsReportsWriteErrors(release), trusted) << release;
+    }
+}
+#endif
+
 #ifdef _WIN32
 
-TEST(ScriptFile, AScriptHeldOpenByAnotherProgramKeepsItsBytes) {
+// Another program holds the script: for a moment (a scanner, an indexer), then it is read or
+// replaced; for the whole run, then it keeps its bytes and the run goes on within the bound. The
+// other program is played by a handle of this process: the system shares files per handle.
+struct HeldCase {
+    const char* name;
+    Operation operation;
+    DWORD access;   // the other program's: writing keeps the read out, any open the replacement
+    bool released;  // after 300 ms, or only after the operation
+};
+
+const HeldCase heldCases[] = {
+    {"ReadForAMoment", Operation::read, GENERIC_WRITE, true},
+    {"ReadWholeRun", Operation::read, GENERIC_WRITE, false},
+    {"ReplaceForAMoment", Operation::write, GENERIC_READ, true},
+    {"ReplaceWholeRun", Operation::write, GENERIC_READ, false},
+};
+
+class HeldScript : public testing::TestWithParam<HeldCase> {};
+
+TEST_P(HeldScript, IsWaitedForABoundedTime) {
+    const HeldCase& c = GetParam();
     ScratchFolder scratch;
     putScript(scratch.path());
     const auto before = kqtest::snapshot(scratch.path());
-    // Another program's handle that lets others read and write, but not rename over or delete.
-    const HANDLE other =
-        CreateFileW((scratch / script).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+    // Others may read and write, but not delete or rename over it.
+    HANDLE other =
+        CreateFileW((scratch / script).c_str(), c.access, FILE_SHARE_READ | FILE_SHARE_WRITE,
                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(other, INVALID_HANDLE_VALUE);
-    const Status written = writeNow(scratch.path(), "new");
-    CloseHandle(other);
-    ASSERT_FALSE(written.ok());
-    EXPECT_EQ(written.failure().kind, FailureKind::cannotWrite);
-    // A sharing violation or access denied, depending on the system's version.
-    const int reason = written.failure().error.value();
-    EXPECT_TRUE(reason == ERROR_SHARING_VIOLATION || reason == ERROR_ACCESS_DENIED) << reason;
+    std::thread release;
+    if (c.released) {
+        release = std::thread([&other] {
+            Sleep(300);
+            CloseHandle(std::exchange(other, INVALID_HANDLE_VALUE));
+        });
+    }
+    const auto start = std::chrono::steady_clock::now();
+    const Status done =
+        c.operation == Operation::read ? readNow(scratch.path()) : writeNow(scratch.path(), "new");
+    const auto waited = std::chrono::steady_clock::now() - start;
+    if (release.joinable()) {
+        release.join();
+    } else {
+        CloseHandle(other);
+    }
+    if (c.released) {
+        EXPECT_TRUE(done.ok());
+        return;
+    }
+    ASSERT_FALSE(done.ok());
+    EXPECT_EQ(done.failure().error.value(), ERROR_SHARING_VIOLATION);
     EXPECT_EQ(kqtest::snapshot(scratch.path()), before);
+    EXPECT_LT(waited, std::chrono::seconds(5)) << "waited beyond the bound";
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, HeldScript, testing::ValuesIn(heldCases),
+                         [](const auto& param) { return std::string(param.param.name); });
+
+TEST(ScriptFile, OnlyAFileHeldForAMomentIsWaitedFor) {
+    constexpr long deletePending = static_cast<long>(0xC0000056);
+    EXPECT_TRUE(platform::heldForAMoment(ERROR_SHARING_VIOLATION, 0));
+    EXPECT_TRUE(platform::heldForAMoment(ERROR_LOCK_VIOLATION, 0));
+    EXPECT_TRUE(platform::heldForAMoment(ERROR_ACCESS_DENIED, deletePending));
+    EXPECT_FALSE(platform::heldForAMoment(ERROR_ACCESS_DENIED, static_cast<long>(0xC0000022)));
+    EXPECT_FALSE(platform::heldForAMoment(ERROR_FILE_NOT_FOUND, deletePending));
+    EXPECT_FALSE(platform::heldForAMoment(ERROR_WRITE_PROTECT, 0));
+}
+
+TEST(ScriptFile, FilesAreNamedToTheSystemWithoutLengthLimitOrDeviceNames) {
+    wchar_t current[MAX_PATH] = {};
+    GetCurrentDirectoryW(MAX_PATH, current);
+    ASSERT_TRUE(SetCurrentDirectoryW(L"C:\\windows"));
+    const std::pair<const wchar_t*, const wchar_t*> paths[] = {
+        {L"C:\\site\\x.cgi", L"\\\\?\\C:\\site\\x.cgi"},
+        {L"C:\\site\\\\x.cgi", L"\\\\?\\C:\\site\\x.cgi"},  // a folder given with its separator
+        {L"C:/site/x.cgi", L"\\\\?\\C:\\site\\x.cgi"},
+        {L"C:\\old\\..\\site\\.\\nul.cgi", L"\\\\?\\C:\\site\\nul.cgi"},
+        {L"site\\con.cgi", L"\\\\?\\C:\\windows\\site\\con.cgi"},
+        {L"..\\site", L"\\\\?\\C:\\site"},
+        {L"C:\\site\\", L"\\\\?\\C:\\site"},
+        {L"C:\\", L"\\\\?\\C:\\"},
+        {L"\\\\server\\share\\site\\x.cgi", L"\\\\?\\UNC\\server\\share\\site\\x.cgi"},
+        {L"\\\\?\\C:\\site\\x.cgi", L"\\\\?\\C:\\site\\x.cgi"}};
+    for (const auto& [given, handed] : paths) {
+        EXPECT_EQ(platform::systemPath(given), handed);
+    }
+    SetCurrentDirectoryW(current);
 }
 
 TEST(ScriptFile, TheReadChannelLetsNobodyWriteUntilItIsClosed) {

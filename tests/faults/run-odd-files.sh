@@ -10,8 +10,8 @@
 #     its mode and owner, and a file not to be written keeps its inode and modification time;
 #   - no temporary file is left.
 #
-#   run-odd-files.sh KQCONVERT CASE...            full_disk file_size_limit modes links odd_files
-#   run-odd-files.sh --wine BUILD_DIR KQCONVERT.EXE full_disk
+#   run-odd-files.sh KQCONVERT CASE...      full_disk file_size_limit modes links odd_files long_path
+#   run-odd-files.sh --wine BUILD_DIR KQCONVERT.EXE full_disk long_path
 #
 # full_disk mounts a small tmpfs (root only); under --wine the site on it is reached as Z:.
 # Exit status: 0 all checks held, 1 a check failed, 77 none of the cases could run here (each
@@ -304,6 +304,22 @@ case_odd_files() {
     check_run "odd files" "$site"
     [[ -p $site/fifo.cgi && -S $site/socket.cgi && -d $site/x.cgi ]] ||
         fail "odd files: the FIFO, the socket or the folder was changed"
+}
+
+# A folder deeper than the 260 characters Windows long allowed, holding scripts named like
+# devices: each is an ordinary script, converted. (Wine takes such paths in any case; the names
+# show that every file call goes through the system's long form.)
+case_long_path() {
+    make_reference "$work/ref-long" admin.cgi "$demo_site/admin.cgi" forum.cgi "$demo_site/forum.cgi"
+    site=$work/$(printf 'a-folder-kept-deep-under-an-administrators-profile-%s/' 1 2 3 4 5 6)site
+    mkdir -p "$site"
+    cp "$ref/old/forum.cgi" "$site/con.cgi"
+    cp "$ref/old/admin.cgi" "$site/nul.cgi"
+    forget
+    expect_converted con.cgi "$site/con.cgi" forum.cgi
+    expect_converted nul.cgi "$site/nul.cgi" admin.cgi
+    run_kqconvert "$site"
+    check_run "a folder of ${#site} characters" "$site"
 }
 
 ran=0

@@ -2,6 +2,7 @@
 
 #include <shlobj.h>
 
+#include <cwchar>
 #include <string>
 
 #include "unique_handle.hpp"
@@ -21,11 +22,19 @@ std::optional<NativePath> Win32Platform::browseForFolder(std::wstring_view title
     }
     // Only file-system folders can be confirmed, so a confirmed folder has a path; should the
     // shell still give none, the choice counts as not made and the old folder stays.
-    wchar_t path[MAX_PATH] = {};
-    if (!SHGetPathFromIDListW(chosen.get(), path)) {
+    return folderPathOf(chosen.get());
+}
+
+std::optional<NativePath> folderPathOf(PCIDLIST_ABSOLUTE folder, PathOfItem pathOfItem) {
+    // Room for the longest path the system has, so that a folder deeper than MAX_PATH comes
+    // whole; the shell fails rather than cut a path that does not fit.
+    constexpr DWORD longestPath = 32768;
+    std::wstring path(longestPath, L'\0');
+    if (!pathOfItem(folder, path.data(), longestPath, GPFIDL_DEFAULT)) {
         return std::nullopt;
     }
-    return NativePath(path);  // exactly as the shell gives it
+    path.resize(std::wcslen(path.c_str()));
+    return path;  // exactly as the shell gives it
 }
 
 void Win32Platform::showErrorMessage(std::wstring_view text, std::wstring_view caption) {

@@ -4,6 +4,10 @@
 
 #include <windows.h>
 
+#include <shlobj.h>
+
+#include <optional>
+
 #include "wizard/wizard_platform.hpp"
 
 namespace kq::wizard::win32 {
@@ -20,5 +24,13 @@ class Win32Platform final : public WizardPlatform {
   private:
     HWND form_;
 };
+
+// How the shell puts a folder's file-system path into words: SHGetPathFromIDListEx, or a stand-in.
+using PathOfItem = BOOL(WINAPI*)(PCIDLIST_ABSOLUTE, PWSTR, DWORD, GPFIDL_FLAGS);
+
+// The file-system path of a folder the chooser returned, at any length; nothing when the shell
+// has none for it.
+std::optional<NativePath> folderPathOf(PCIDLIST_ABSOLUTE folder,
+                                       PathOfItem pathOfItem = &SHGetPathFromIDListEx);
 
 }  // namespace kq::wizard::win32
