@@ -166,8 +166,12 @@ void SiteRun::commit() {
 }
 
 void SiteRun::report(StagedScript script) {
-    const bool inPlace = script.rewritten &&
-                         (!script.failure || script.failure->kind == FailureKind::readLoopNotFound);
+    // The new text is in place also when only the read loop was missed, or when the disk did not
+    // confirm it: the change is shown then too.
+    const bool inPlace =
+        script.rewritten &&
+        (!script.failure || script.failure->kind == FailureKind::readLoopNotFound ||
+         script.failure->kind == FailureKind::notConfirmed);
     if (inPlace && options_.onChange) {
         options_.onChange(script.name, script.before, script.after);
     }

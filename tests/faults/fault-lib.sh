@@ -93,7 +93,8 @@ run_kqconvert() {
         status=$?
         output=$(tr -d '\r' <"$work/out")
     else
-        output=$(timeout 60 "$@" "$kqconvert" "$site" 2>&1)
+        # shellcheck disable=SC2086 # kq_options: options before the folder, split into words
+        output=$(timeout 60 "$@" "$kqconvert" ${kq_options:-} "$site" 2>&1)
         status=$?
     fi
 }

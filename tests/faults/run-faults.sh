@@ -157,9 +157,11 @@ check_unconfirmed() {
 for n in $(calls fsync '<SITE>\)'); do
     label="EIO on the folder's flush, fsync #$n"
     make_site "$work/site"
-    run_kqconvert "$work/site" strace -f -o /dev/null -e trace=fsync -e inject=fsync:error=EIO:when=$n
+    kq_options=--diff run_kqconvert "$work/site" strace -f -o /dev/null -e trace=fsync \
+        -e inject=fsync:error=EIO:when=$n
     check_site "$label" "$work/site" ended
     check_unconfirmed "$label"
+    grep -q "^+++ post.cgi（转换后）" <<<"$output" || fail "$label: the change in place not shown"
     run_kqconvert "$work/site" strace -f -o /dev/null -e trace=fsync -e inject=fsync:error=EIO
     check_unconfirmed "$label, then a second run under the same fault"
     run_kqconvert "$work/site"
