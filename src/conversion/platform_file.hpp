@@ -1,13 +1,16 @@
 #pragma once
 // The system calls under script reading and writing that the portable part of the script file
 // layer (script_file.cpp, script_list.cpp) builds on: one implementation per platform
-// (script_file_posix.cpp, script_file_windows.cpp), which also implement ScriptBatch, lockFolder,
-// linkTarget and finalPath of script_file.hpp themselves. Private to the script file layer.
+// (script_file_posix.cpp, script_file_windows.cpp), which also implement lockFolder, linkTarget
+// and finalPath of script_file.hpp themselves. Private to the script file layer.
 //
 // Every call that can fail returns a SystemResult: its value, or the kind of failure and the
 // system's reason, to which the caller adds the script's name.
 
 #include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -16,6 +19,7 @@
 #include "file_handle.hpp"
 #include "result.hpp"
 #include "script_failure.hpp"
+#include "script_file.hpp"
 
 namespace kq::platform {
 
@@ -71,6 +75,48 @@ SystemResult<std::vector<FolderEntry>> folderEntries(const NativePath& folder);
 
 // Removes the file if the system lets it.
 void removeFile(const NativePath& file);
+
+// The system's steps under ScriptBatch, which keeps the scripts and hands them back.
+
+// A staged script's new text, in a temporary file beside the file it replaces, and what is known
+// of that file: the platform's own. Ending it closes the temporary file and removes it, unless
+// putInPlace has put it in its file's place.
+struct Replacement;
+struct EndReplacement {
+    void operator()(Replacement* replacement) const noexcept;
+};
+using OwnedReplacement = std::unique_ptr<Replacement, EndReplacement>;
+
+// One staged script of a batch, with its replacement, and the failure it met on its way into
+// place, which is its failure once the batch hands it back.
+struct Staged {
+    StagedScript script;
+    OwnedReplacement replacement;
+    std::optional<SystemFailure> met;
+};
+
+#if defined(_WIN32)
+// None: a folder is opened only to be flushed, and then closed.
+struct OpenFolders {};
+#else
+// The folders that a batch writes in, each opened once, by its path as resolved: its temporary
+// files are made, renamed and flushed through them.
+using OpenFolders = std::map<NativePath, std::shared_ptr<const FileHandle>>;
+#endif
+
+// Makes the checks of checkReplaceable, then writes `bytes` to a new temporary file beside the
+// file that `file` leads to (on POSIX with that file's owner and permission bits).
+SystemResult<OwnedReplacement> writeTemporary(const NativePath& file, std::string_view bytes,
+                                              OpenFolders& folders);
+
+// Puts the replacements of the staged scripts in place, as ScriptBatch::commit describes, and
+// sets what each met; flushes the folder of each kept script of `folder`, whose failure it sets
+// (FailureKind::folderNotConfirmed) when that fails.
+void putInPlace(std::vector<Staged>& staged, std::vector<StagedScript>& kept,
+                const NativePath& folder, OpenFolders& folders);
+
+// Whether a write failed with this error for want of room on the disk or in the user's quota.
+bool outOfRoom(std::error_code error);
 
 #if defined(_WIN32)
 // The path that a file call is given for `path`, the user's: relative and ".." parts resolved by

@@ -6,6 +6,7 @@
 #include <array>
 #include <chrono>
 #include <cstddef>
+#include <iterator>
 #include <utility>
 
 #include "platform_file.hpp"
@@ -49,6 +50,56 @@ Status checkWritable(const NativePath& folder, const NativePath& name) {
         return platform::failureOf(name, checked.failure());
     }
     return Done{};
+}
+
+struct ScriptBatch::State {
+    std::vector<platform::Staged> staged;
+    std::vector<StagedScript> kept;
+    platform::OpenFolders folders;
+};
+
+ScriptBatch::ScriptBatch(NativePath folder)
+    : folder_(std::move(folder)), state_(std::make_unique<State>()) {}
+
+ScriptBatch::~ScriptBatch() = default;
+
+std::optional<StagedScript> ScriptBatch::stage(StagedScript script, std::string_view text) {
+    auto written = platform::writeTemporary(joinPath(folder_, script.name), text, state_->folders);
+    if (!written) {
+        script.failure = platform::failureOf(script.name, written.failure());
+        return script;
+    }
+    state_->staged.push_back({std::move(script), std::move(written).value(), std::nullopt});
+    return std::nullopt;
+}
+
+void ScriptBatch::keep(StagedScript script) {
+    state_->kept.push_back(std::move(script));
+}
+
+std::size_t ScriptBatch::size() const {
+    return state_->staged.size();
+}
+
+bool ScriptBatch::outOfRoom(const ScriptFailure& failure) {
+    return failure.kind == FailureKind::cannotWrite && platform::outOfRoom(failure.error);
+}
+
+std::vector<StagedScript> ScriptBatch::commit() {
+    platform::putInPlace(state_->staged, state_->kept, folder_, state_->folders);
+    std::vector<StagedScript> scripts;
+    scripts.reserve(state_->staged.size() + state_->kept.size());
+    for (platform::Staged& staged : state_->staged) {
+        if (staged.met) {
+            staged.script.failure = platform::failureOf(staged.script.name, *staged.met);
+        }
+        scripts.push_back(std::move(staged.script));
+    }
+    std::move(state_->kept.begin(), state_->kept.end(), std::back_inserter(scripts));
+    state_->staged.clear();
+    state_->kept.clear();
+    state_->folders = {};
+    return scripts;
 }
 
 void removeLeftoverTemporaries(const NativePath& folder) {

@@ -93,7 +93,7 @@ class ScriptBatch {
     std::vector<StagedScript> commit();
 
   private:
-    struct State;  // the platform's: temporary files, open folders
+    struct State;  // the staged and kept scripts, with the platform's temporary files and folders
     NativePath folder_;
     std::unique_ptr<State> state_;
 };

@@ -13,7 +13,6 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
-#include <iterator>
 #include <map>
 #include <memory>
 #include <optional>
@@ -210,9 +209,6 @@ struct ExaminedScript {
     struct stat status {};
 };
 
-// The folders that scripts are examined in, each opened once: by their path as resolved.
-using OpenFolders = std::map<std::string, std::shared_ptr<const FileHandle>>;
-
 SystemResult<std::shared_ptr<const FileHandle>> openFolder(const std::string& path,
                                                            OpenFolders& folders) {
     std::shared_ptr<const FileHandle>& folder = folders[path];
@@ -313,9 +309,7 @@ SystemStatus checkReplaceable(const NativePath& file) {
     return Done{};
 }
 
-namespace {
-
-// A staged script's temporary file.
+// The script's final target and its folder, and the temporary file made there.
 struct Replacement {
     // In this order, so that they go in the reverse one: the temporary file is closed, then
     // removed unless it was renamed, then the folder is closed.
@@ -324,12 +318,16 @@ struct Replacement {
     FileHandle temporary;
 };
 
-// Writes `bytes` to a new temporary file beside the file that `file` leads to, with that file's
-// owner and permission bits.
-SystemStatus writeTemporary(const NativePath& file, std::string_view bytes,
-                            Replacement& replacement, OpenFolders& folders) {
+void EndReplacement::operator()(Replacement* replacement) const noexcept {
+    std::default_delete<Replacement>()(replacement);
+}
+
+SystemResult<OwnedReplacement> writeTemporary(const NativePath& file, std::string_view bytes,
+                                              OpenFolders& folders) {
+    OwnedReplacement owned(std::make_unique<Replacement>().release());
+    Replacement& replacement = *owned;
     if (SystemStatus examined = examine(file, replacement.examined, folders); !examined) {
-        return examined;
+        return examined.failure();
     }
     const FileHandle& folder = *replacement.examined.folder;
     const struct stat& script = replacement.examined.status;
@@ -376,8 +374,10 @@ SystemStatus writeTemporary(const NativePath& file, std::string_view bytes,
         static_cast<void>(::sync_file_range(temporary, 0, 0, SYNC_FILE_RANGE_WRITE));
     }
 #endif
-    return Done{};
+    return owned;
 }
+
+namespace {
 
 // Whether a folder's flush failed only because there is none to be had there: EINVAL (Linux, for
 // a file system without it, such as one shared over SMB), EBADF (systems that flush nothing
@@ -502,63 +502,8 @@ bool syncfsTrusted() {
 }  // namespace
 #endif
 
-}  // namespace kq::platform
-
-namespace kq {
-
-using platform::lastError;
-using platform::retryOnInterrupt;
-using platform::systemError;
-
-struct ScriptBatch::State {
-    struct Staged {
-        StagedScript script;
-        platform::Replacement replacement;
-    };
-    // Each staged script's replacement stays where it is made: its temporary file's entry holds
-    // the folder's descriptor.
-    std::vector<std::unique_ptr<Staged>> staged;
-    std::vector<StagedScript> kept;
-    // The folders the batch writes in, opened once each.
-    platform::OpenFolders folders;
-};
-
-ScriptBatch::ScriptBatch(NativePath folder)
-    : folder_(std::move(folder)), state_(std::make_unique<State>()) {}
-
-ScriptBatch::~ScriptBatch() = default;
-
-std::optional<StagedScript> ScriptBatch::stage(StagedScript script, std::string_view text) {
-    auto staged = std::make_unique<State::Staged>();
-    const platform::SystemStatus written = platform::writeTemporary(
-        joinPath(folder_, script.name), text, staged->replacement, state_->folders);
-    if (!written) {
-        script.failure = platform::failureOf(script.name, written.failure());
-        return script;
-    }
-    staged->script = std::move(script);
-    state_->staged.push_back(std::move(staged));
-    return std::nullopt;
-}
-
-void ScriptBatch::keep(StagedScript script) {
-    state_->kept.push_back(std::move(script));
-}
-
-std::size_t ScriptBatch::size() const {
-    return state_->staged.size();
-}
-
-bool ScriptBatch::outOfRoom(const ScriptFailure& failure) {
-    return failure.kind == FailureKind::cannotWrite &&
-           (failure.error == std::error_code(ENOSPC, std::system_category()) ||
-            failure.error == std::error_code(EDQUOT, std::system_category()));
-}
-
-std::vector<StagedScript> ScriptBatch::commit() {
-    auto& staged = state_->staged;
-    // What each staged script meets on its way into place.
-    std::vector<std::optional<platform::SystemFailure>> met(staged.size());
+void putInPlace(std::vector<Staged>& staged, std::vector<StagedScript>& kept,
+                const NativePath& folder, OpenFolders& folders) {
     // One flush of each file system for the whole batch, where the system has it (syncfs) and it
     // reports any write error on that file system since the files were opened: each file's own
     // flush, which would ask the disk to empty its cache once per file, is then needed only to
@@ -567,79 +512,74 @@ std::vector<StagedScript> ScriptBatch::commit() {
     std::vector<dev_t> flushedDevices;
 #if defined(__linux__)
     std::vector<dev_t> tried;
-    for (const auto& script : staged) {
-        const dev_t device = script->replacement.examined.status.st_dev;
-        if (platform::syncfsTrusted() &&
-            std::find(tried.begin(), tried.end(), device) == tried.end()) {
+    for (const Staged& script : staged) {
+        const dev_t device = script.replacement->examined.status.st_dev;
+        if (syncfsTrusted() && std::find(tried.begin(), tried.end(), device) == tried.end()) {
             tried.push_back(device);
-            if (::syncfs(script->replacement.temporary.get()) == 0) {
+            if (::syncfs(script.replacement->temporary.get()) == 0) {
                 flushedDevices.push_back(device);
             }
         }
     }
 #endif
-    for (std::size_t i = 0; i < staged.size(); ++i) {
-        platform::Replacement& replacement = staged[i]->replacement;
+    for (Staged& script : staged) {
+        Replacement& replacement = *script.replacement;
         const bool flushed = std::find(flushedDevices.begin(), flushedDevices.end(),
                                        replacement.examined.status.st_dev) != flushedDevices.end();
         if (!flushed && ::fsync(replacement.temporary.get()) != 0) {
-            met[i] = platform::cannotWrite(lastError());
+            script.met = cannotWrite(lastError());
         }
         // The last chance for a delayed write error to show: close is checked, not left to the
         // owner. A descriptor is released by close even when it reports an error.
-        if (::close(replacement.temporary.release()) != 0 && !met[i]) {
-            met[i] = platform::cannotWrite(lastError());
+        if (::close(replacement.temporary.release()) != 0 && !script.met) {
+            script.met = cannotWrite(lastError());
         }
     }
     // Only flushed files replace their scripts, so that every script holds its old or its new
     // bytes whenever the machine stops.
-    std::vector<std::size_t> renamedIn;
-    for (std::size_t i = 0; i < staged.size(); ++i) {
-        platform::Replacement& replacement = staged[i]->replacement;
-        if (met[i]) {
+    std::vector<Staged*> renamed;
+    for (Staged& script : staged) {
+        Replacement& replacement = *script.replacement;
+        if (script.met) {
             continue;
         }
-        const int folder = replacement.examined.folder->get();
-        if (::renameat(folder, replacement.entry->name().c_str(), folder,
+        const int folderDescriptor = replacement.examined.folder->get();
+        if (::renameat(folderDescriptor, replacement.entry->name().c_str(), folderDescriptor,
                        replacement.examined.target.fileName.c_str()) != 0) {
-            met[i] = platform::cannotWrite(lastError());
+            script.met = cannotWrite(lastError());
             continue;
         }
         replacement.entry->markRenamed();
-        renamedIn.push_back(i);
+        renamed.push_back(&script);
     }
     // Makes the renames durable, and what earlier runs put in place beside the kept scripts:
     // each folder flushed once, its result shared by every script of the batch in it.
-    platform::FolderFlushes flushes;
-    for (const std::size_t i : renamedIn) {
-        if (const std::error_code error = flushes.flush(*staged[i]->replacement.examined.folder)) {
-            met[i] = platform::SystemFailure{FailureKind::notConfirmed, error};
+    FolderFlushes flushes;
+    for (Staged* script : renamed) {
+        if (const std::error_code error = flushes.flush(*script->replacement->examined.folder)) {
+            script->met = SystemFailure{FailureKind::notConfirmed, error};
         }
     }
-    for (StagedScript& script : state_->kept) {
-        auto resolved = platform::resolve(joinPath(folder_, script.name));
-        auto folder = resolved ? platform::openFolder(resolved.value().folder, state_->folders)
-                               : resolved.failure();
+    for (StagedScript& script : kept) {
+        auto resolved = resolve(joinPath(folder, script.name));
+        auto opened = resolved ? openFolder(resolved.value().folder, folders) : resolved.failure();
         if (const std::error_code error =
-                folder ? flushes.flush(*folder.value()) : folder.failure().error) {
+                opened ? flushes.flush(*opened.value()) : opened.failure().error) {
             script.failure = ScriptFailure{script.name, FailureKind::folderNotConfirmed, error};
         }
     }
-    std::vector<StagedScript> scripts;
-    scripts.reserve(staged.size() + state_->kept.size());
-    for (std::size_t i = 0; i < staged.size(); ++i) {
-        StagedScript& script = staged[i]->script;
-        if (met[i]) {
-            script.failure = platform::failureOf(script.name, *met[i]);
-        }
-        scripts.push_back(std::move(script));
-    }
-    std::move(state_->kept.begin(), state_->kept.end(), std::back_inserter(scripts));
-    staged.clear();
-    state_->kept.clear();
-    state_->folders.clear();
-    return scripts;
 }
+
+bool outOfRoom(std::error_code error) {
+    return error == std::error_code(ENOSPC, std::system_category()) ||
+           error == std::error_code(EDQUOT, std::system_category());
+}
+
+}  // namespace kq::platform
+
+namespace kq {
+
+using platform::retryOnInterrupt;
 
 std::optional<FolderLock> lockFolder(const NativePath& folder) {
     FileHandle handle(retryOnInterrupt(

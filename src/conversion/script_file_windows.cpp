@@ -377,7 +377,9 @@ std::error_code flushFolder(const std::wstring& folder) {
     return {};
 }
 
-// A staged script's temporary file.
+}  // namespace
+
+// The script's final target and its attributes, and the temporary file made beside it.
 struct Replacement {
     ExaminedScript examined;
     std::optional<FileIdentity> identity;  // the temporary file's, taken before it is closed
@@ -387,11 +389,17 @@ struct Replacement {
     FileHandle temporary;
 };
 
-// Writes `bytes` to a new temporary file beside the file that `file` leads to.
-SystemStatus writeTemporary(const NativePath& file, std::string_view bytes,
-                            Replacement& replacement) {
+void EndReplacement::operator()(Replacement* replacement) const noexcept {
+    std::default_delete<Replacement>()(replacement);
+}
+
+// The script's attributes are given to the temporary file by putInPlace, after its flush.
+SystemResult<OwnedReplacement> writeTemporary(const NativePath& file, std::string_view bytes,
+                                              OpenFolders& /*folders*/) {
+    OwnedReplacement owned(std::make_unique<Replacement>().release());
+    Replacement& replacement = *owned;
     if (SystemStatus examined = examine(file, replacement.examined); !examined) {
-        return examined;
+        return examined.failure();
     }
     const std::wstring folder = folderWithSeparator(replacement.examined.target);
     for (unsigned attempt = 0; attempt < temporaryNameAttempts && !replacement.temporary.holds();
@@ -412,10 +420,8 @@ SystemStatus writeTemporary(const NativePath& file, std::string_view bytes,
     if (const std::error_code writeError = writeAll(replacement.temporary.get(), bytes)) {
         return cannotWrite(writeError);
     }
-    return Done{};
+    return owned;
 }
-
-}  // namespace
 
 SystemResult<std::vector<FolderEntry>> folderEntries(const NativePath& folder) {
     std::vector<FolderEntry> entries;
@@ -461,85 +467,35 @@ void removeFile(const NativePath& file) {
     unlessHeld([&path] { return ::DeleteFileW(path.c_str()) != FALSE; });
 }
 
-}  // namespace kq::platform
-
-namespace kq {
-
-using platform::lastError;
-
-struct ScriptBatch::State {
-    struct Staged {
-        StagedScript script;
-        platform::Replacement replacement;
-    };
-    // Each staged script's replacement stays where it is made.
-    std::vector<std::unique_ptr<Staged>> staged;
-    std::vector<StagedScript> kept;
-};
-
-ScriptBatch::ScriptBatch(NativePath folder)
-    : folder_(std::move(folder)), state_(std::make_unique<State>()) {}
-
-ScriptBatch::~ScriptBatch() = default;
-
-std::optional<StagedScript> ScriptBatch::stage(StagedScript script, std::string_view text) {
-    auto staged = std::make_unique<State::Staged>();
-    const platform::SystemStatus written =
-        platform::writeTemporary(joinPath(folder_, script.name), text, staged->replacement);
-    if (!written) {
-        script.failure = platform::failureOf(script.name, written.failure());
-        return script;
-    }
-    staged->script = std::move(script);
-    state_->staged.push_back(std::move(staged));
-    return std::nullopt;
-}
-
-void ScriptBatch::keep(StagedScript script) {
-    state_->kept.push_back(std::move(script));
-}
-
-std::size_t ScriptBatch::size() const {
-    return state_->staged.size();
-}
-
-bool ScriptBatch::outOfRoom(const ScriptFailure& failure) {
-    return failure.kind == FailureKind::cannotWrite &&
-           (failure.error == std::error_code(ERROR_DISK_FULL, std::system_category()) ||
-            failure.error == std::error_code(ERROR_HANDLE_DISK_FULL, std::system_category()));
-}
-
-std::vector<StagedScript> ScriptBatch::commit() {
-    auto& staged = state_->staged;
-    // What each staged script meets on its way into place.
-    std::vector<std::optional<platform::SystemFailure>> met(staged.size());
-    for (std::size_t i = 0; i < staged.size(); ++i) {
-        platform::Replacement& replacement = staged[i]->replacement;
+void putInPlace(std::vector<Staged>& staged, std::vector<StagedScript>& kept,
+                const NativePath& folder, OpenFolders& /*folders*/) {
+    for (Staged& script : staged) {
+        Replacement& replacement = *script.replacement;
         if (::FlushFileBuffers(replacement.temporary.get()) == FALSE) {
-            met[i] = platform::cannotWrite(lastError());
+            script.met = cannotWrite(lastError());
         }
-        replacement.identity = platform::identityOf(replacement.temporary.get());
+        replacement.identity = identityOf(replacement.temporary.get());
         // Checked, not left to the owner: a handle is released by CloseHandle even when it fails.
-        if (::CloseHandle(replacement.temporary.release()) == FALSE && !met[i]) {
-            met[i] = platform::cannotWrite(lastError());
+        if (::CloseHandle(replacement.temporary.release()) == FALSE && !script.met) {
+            script.met = cannotWrite(lastError());
         }
-        const DWORD copied = replacement.examined.attributes & platform::keptAttributes;
-        if (!met[i] &&
+        const DWORD copied = replacement.examined.attributes & keptAttributes;
+        if (!script.met &&
             ::SetFileAttributesW(replacement.entry->path().c_str(),
                                  copied == 0 ? FILE_ATTRIBUTE_NORMAL : copied) == FALSE) {
-            met[i] = platform::cannotWrite(lastError());
+            script.met = cannotWrite(lastError());
         }
     }
     // Only flushed files replace their scripts; each move is written through to the disk, so
     // that every script holds its old or its new bytes whenever the machine stops.
-    std::vector<std::size_t> moved;
-    for (std::size_t i = 0; i < staged.size(); ++i) {
-        platform::Replacement& replacement = staged[i]->replacement;
-        if (met[i]) {
+    std::vector<Staged*> moved;
+    for (Staged& script : staged) {
+        Replacement& replacement = *script.replacement;
+        if (script.met) {
             continue;
         }
         const std::wstring& target = replacement.examined.target;
-        const bool done = platform::unlessHeld([&] {
+        const bool done = unlessHeld([&] {
             if (::MoveFileExW(replacement.entry->path().c_str(), target.c_str(),
                               MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE) {
                 return true;
@@ -547,8 +503,7 @@ std::vector<StagedScript> ScriptBatch::commit() {
             // A script held open without delete sharing refuses the move with access denied,
             // as a read-only one does: only the first is a matter of waiting.
             const DWORD refused = ::GetLastError();
-            const bool held =
-                refused == ERROR_ACCESS_DENIED && platform::heldWithoutDeleteSharing(target);
+            const bool held = refused == ERROR_ACCESS_DENIED && heldWithoutDeleteSharing(target);
             ::SetLastError(held ? ERROR_SHARING_VIOLATION : refused);
             return false;
         });
@@ -556,62 +511,56 @@ std::vector<StagedScript> ScriptBatch::commit() {
             const std::error_code error = lastError();
             // The move itself may be done, and only its writing through have failed: then the
             // script is the temporary file, in place but not known to be on the disk.
-            const bool inPlace =
-                replacement.identity &&
-                platform::identityOf(replacement.examined.target) == replacement.identity;
-            met[i] = platform::SystemFailure{
+            const bool inPlace = replacement.identity &&
+                                 identityOf(replacement.examined.target) == replacement.identity;
+            script.met = SystemFailure{
                 inPlace ? FailureKind::notConfirmed : FailureKind::cannotWrite, error};
             if (!inPlace) {
                 continue;
             }
         }
         replacement.entry->markMoved();
-        moved.push_back(i);
+        moved.push_back(&script);
     }
     // Then each folder of the batch is flushed once (a move's writing through is promised only
     // for a move between volumes), which also confirms what earlier runs put in place beside the
     // kept scripts.
     std::map<std::wstring, std::error_code> flushedFolders;
-    const auto flushOnce = [&flushedFolders](const std::wstring& folder) {
-        const auto [flushed, first] = flushedFolders.try_emplace(folder);
+    const auto flushOnce = [&flushedFolders](const std::wstring& path) {
+        const auto [flushed, first] = flushedFolders.try_emplace(path);
         if (first) {
-            flushed->second = platform::flushFolder(folder);
+            flushed->second = flushFolder(path);
         }
         return flushed->second;
     };
-    for (const std::size_t i : moved) {
-        const std::wstring folder = platform::folderOfFile(staged[i]->replacement.examined.target);
-        if (const std::error_code error = flushOnce(folder); error && !met[i]) {
-            met[i] = platform::SystemFailure{FailureKind::notConfirmed, error};
+    for (Staged* script : moved) {
+        const std::wstring scriptFolder = folderOfFile(script->replacement->examined.target);
+        if (const std::error_code error = flushOnce(scriptFolder); error && !script->met) {
+            script->met = SystemFailure{FailureKind::notConfirmed, error};
         }
     }
-    std::vector<StagedScript> scripts;
-    scripts.reserve(staged.size() + state_->kept.size());
-    for (std::size_t i = 0; i < staged.size(); ++i) {
-        StagedScript& script = staged[i]->script;
-        if (met[i]) {
-            script.failure = platform::failureOf(script.name, *met[i]);
-        }
-        scripts.push_back(std::move(script));
-    }
-    // What earlier runs put in place beside the kept scripts is confirmed with the same flushes.
-    for (StagedScript& script : state_->kept) {
-        const std::wstring file = platform::systemPath(joinPath(folder_, script.name));
+    for (StagedScript& script : kept) {
+        const std::wstring file = systemPath(joinPath(folder, script.name));
         const DWORD attributes = ::GetFileAttributesW(file.c_str());
         auto target = attributes == INVALID_FILE_ATTRIBUTES
-                          ? platform::SystemResult<std::wstring>(platform::cannotWrite(lastError()))
-                          : platform::finalTarget(file, attributes);
+                          ? SystemResult<std::wstring>(cannotWrite(lastError()))
+                          : finalTarget(file, attributes);
         const std::error_code error =
-            target ? flushOnce(platform::folderOfFile(target.value())) : target.failure().error;
+            target ? flushOnce(folderOfFile(target.value())) : target.failure().error;
         if (error) {
             script.failure = ScriptFailure{script.name, FailureKind::folderNotConfirmed, error};
         }
-        scripts.push_back(std::move(script));
     }
-    staged.clear();
-    state_->kept.clear();
-    return scripts;
 }
+
+bool outOfRoom(std::error_code error) {
+    return error == std::error_code(ERROR_DISK_FULL, std::system_category()) ||
+           error == std::error_code(ERROR_HANDLE_DISK_FULL, std::system_category());
+}
+
+}  // namespace kq::platform
+
+namespace kq {
 
 std::optional<FolderLock> lockFolder(const NativePath& folder) {
     // A lock file that nobody else may open, deleted when the last handle goes, also when the
