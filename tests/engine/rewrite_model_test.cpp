@@ -47,7 +47,9 @@ const std::vector<std::string>& pieces() {
                                    "K",
                                    "q",
                                    "CGI",
-                                   "qw"};
+                                   "qw",
+                                   "#",
+                                   "\t"};
         for (const std::string_view text :
              {literal::packageMarker, literal::oldUseLine, literal::requireOpener,
               literal::readLoopHead, literal::postUploadNameLine, literal::postSplitLine,
@@ -58,6 +60,12 @@ const std::vector<std::string>& pieces() {
             p.emplace_back(text.substr(1));
         }
         p.emplace_back(literal::bootstrapBlock);
+        // What earlier versions inserted, and what this one inserts.
+        for (const std::string_view text : {literal::earlierEvalPrefix, literal::evalPrefix,
+                                            literal::earliestEvalSuffix, literal::evalSuffix}) {
+            p.emplace_back(text);
+            p.emplace_back(text.substr(0, text.size() - 1));
+        }
         return p;
     }();
     return all;
@@ -157,6 +165,7 @@ TEST(Search, FoldsEveryLetter) {
 TEST(Rewrites, FollowTheStepsOnGeneratedScripts) {
     std::mt19937 random(7100);
     int converted = 0;
+    int updated = 0;
     for (std::size_t round = 0; round < 1500; ++round) {
         const std::string script = generated(random, 2 + round % 60);
         EXPECT_EQ(kq::hasPackageMarker(script), ref::hasMarker(script)) << round;
@@ -168,6 +177,12 @@ TEST(Rewrites, FollowTheStepsOnGeneratedScripts) {
         ASSERT_EQ(text, wrapped ? *wrapped : renamed.text) << round;
         converted += wrapped ? 1 : 0;
 
+        std::string earlier = script;
+        const std::optional<std::string> brought = ref::updateEarlier(script);
+        ASSERT_EQ(kq::updateEarlierConversion(earlier), brought.has_value()) << round;
+        ASSERT_EQ(earlier, brought.value_or(script)) << round;
+        updated += brought ? 1 : 0;
+
         for (const bool post : {true, false}) {
             std::string upload = text;
             const ref::UploadResult expected =
@@ -176,7 +191,9 @@ TEST(Rewrites, FollowTheStepsOnGeneratedScripts) {
             ASSERT_EQ(upload, expected.text) << round;
         }
     }
-    EXPECT_GT(converted, 150);  // the generated scripts do reach the require wrap
+    // The generated scripts do reach the require wrap and the update.
+    EXPECT_GT(converted, 150);
+    EXPECT_GT(updated, 50);
 }
 
 }  // namespace
