@@ -23,8 +23,8 @@
 #include <string>
 #include <string_view>
 
-#include "conversion/library_switch.hpp"
-#include "conversion/upload_rewrite.hpp"
+#include "conversion/rewrite/library_switch.hpp"
+#include "conversion/rewrite/upload_rewrite.hpp"
 #include "goal_reporter.hpp"
 
 namespace {

@@ -4,13 +4,13 @@
 #include <system_error>
 
 #include "cli_texts.hpp"
-#include "conversion/native_text.hpp"
-#include "conversion/script_list.hpp"
+#include "conversion/files/script_list.hpp"
 #include "conversion/site_conversion.hpp"
 #include "display_text.hpp"
 #include "fill_in.hpp"
 #include "progress_line.hpp"
 #include "system_reason.hpp"
+#include "texts/native_text.hpp"
 #include "unified_diff.hpp"
 
 namespace kq::cli {

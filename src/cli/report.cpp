@@ -4,17 +4,16 @@
 #include <cstddef>
 
 #include "cli_texts.hpp"
-#include "conversion/failure_text.hpp"
 #include "display_text.hpp"
 #include "fill_in.hpp"
+#include "texts/failure_text.hpp"
 
 namespace kq::cli {
 
 std::wstring scriptLine(const ScriptReport& report, bool dryRun) {
     const std::wstring name = displayName(report.name);
     // A problem names the script and says why, in the wizard's words.
-    const std::wstring problem =
-        report.failure ? describeFailure(name, *report.failure, texts::failureWords) : name;
+    const std::wstring problem = report.failure ? describeFailure(name, *report.failure) : name;
     switch (report.outcome) {
         case ScriptOutcome::converted:
             return fillIn(dryRun ? texts::wouldConvert : texts::converted, {name});
@@ -56,10 +55,10 @@ std::wstring summaryLine(const std::vector<ScriptReport>& reports, bool dryRun) 
         counts[4] == 0 ? std::wstring()
                        : fillIn(dryRun ? texts::wouldUpdateCount : texts::updatedCount,
                                 {std::to_wstring(counts[4])});
-    return fillIn(dryRun ? texts::dryRunSummary : texts::summary,
-                  {std::to_wstring(reports.size()), std::to_wstring(counts[0]),
-                   std::to_wstring(counts[1]), std::to_wstring(counts[2]),
-                   std::to_wstring(counts[3]), updatedCount});
+    return fillIn(
+        dryRun ? texts::dryRunSummary : texts::summary,
+        {std::to_wstring(reports.size()), std::to_wstring(counts[0]), std::to_wstring(counts[1]),
+         std::to_wstring(counts[2]), std::to_wstring(counts[3]), updatedCount});
 }
 
 ExitStatus exitStatusFor(const std::vector<ScriptReport>& reports) {

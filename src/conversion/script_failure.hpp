@@ -3,7 +3,7 @@
 
 #include <system_error>
 
-#include "native_path.hpp"
+#include "conversion/native_path.hpp"
 
 namespace kq {
 

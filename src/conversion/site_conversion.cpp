@@ -1,13 +1,13 @@
-#include "site_conversion.hpp"
+#include "conversion/site_conversion.hpp"
 
 #include <algorithm>
 #include <cassert>
 #include <set>
 #include <string>
 
-#include "library_switch.hpp"
-#include "script_file.hpp"
-#include "upload_rewrite.hpp"
+#include "conversion/files/script_file.hpp"
+#include "conversion/rewrite/library_switch.hpp"
+#include "conversion/rewrite/upload_rewrite.hpp"
 
 namespace kq {
 

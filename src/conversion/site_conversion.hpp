@@ -15,8 +15,8 @@
 #include <string_view>
 #include <vector>
 
-#include "native_path.hpp"
-#include "script_failure.hpp"
+#include "conversion/native_path.hpp"
+#include "conversion/script_failure.hpp"
 
 namespace kq {
 

@@ -3,10 +3,10 @@
 #include <string>
 #include <vector>
 
-#include "conversion/failure_text.hpp"
-#include "conversion/native_text.hpp"
-#include "conversion/script_list.hpp"
+#include "conversion/files/script_list.hpp"
 #include "conversion/site_conversion.hpp"
+#include "texts/failure_text.hpp"
+#include "texts/native_text.hpp"
 #include "wizard_texts.hpp"
 
 namespace kq::wizard {
@@ -20,8 +20,7 @@ std::wstring problemMessage(const std::vector<ScriptReport>& problems) {
     std::wstring message(texts::problemsIntro);
     for (const ScriptReport& report : problems) {
         message += L'\n';
-        message +=
-            describeFailure(wideFromPath(report.name), report.failure.value(), texts::failureWords);
+        message += describeFailure(wideFromPath(report.name), report.failure.value());
     }
     return message;
 }

@@ -2,8 +2,8 @@
 
 #include <utility>
 
-#include "conversion/native_text.hpp"
 #include "form_layout.hpp"
+#include "texts/native_text.hpp"
 
 namespace kq::wizard {
 

@@ -2,7 +2,7 @@
 
 #include <system_error>
 
-#include "conversion/script_list.hpp"
+#include "conversion/files/script_list.hpp"
 
 namespace kq::wizard {
 

@@ -1,13 +1,13 @@
 #pragma once
 // Every text the wizard shows, exactly as the user sees it: the window's controls, the message
 // boxes and the reasons given for a script that was not converted (those it shares with
-// kqconvert are written once, in conversion/shared_texts.hpp). The host's domain name comes from
+// kqconvert are written once, in texts/shared_texts.hpp). The host's domain name comes from
 // the build (CMake cache variable KQ_HOST_NAME, handed in as a wide string literal).
 
 #include <array>
 #include <string_view>
 
-#include "conversion/shared_texts.hpp"
+#include "texts/shared_texts.hpp"
 
 #ifndef KQ_HOST_NAME
 #error "KQ_HOST_NAME must be defined by the build as a wide string literal"

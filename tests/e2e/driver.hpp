@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "conversion/native_text.hpp"
+#include "texts/native_text.hpp"
 #include "wizard/control_id.hpp"
 
 namespace kq::e2e {

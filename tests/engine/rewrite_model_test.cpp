@@ -10,9 +10,9 @@
 #include <string_view>
 #include <vector>
 
-#include "conversion/library_switch.hpp"
-#include "conversion/text_search.hpp"
-#include "conversion/upload_rewrite.hpp"
+#include "conversion/rewrite/library_switch.hpp"
+#include "conversion/rewrite/upload_rewrite.hpp"
+#include "conversion/text/text_search.hpp"
 #include "reference_rewrite.hpp"
 
 namespace {

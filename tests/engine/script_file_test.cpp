@@ -7,8 +7,8 @@
 #include <functional>
 #include <string>
 
-#include "conversion/platform_file.hpp"
-#include "conversion/script_file.hpp"
+#include "conversion/files/script_file.hpp"
+#include "conversion/files/system_file.hpp"
 #include "scratch_folder.hpp"
 
 #ifdef _WIN32

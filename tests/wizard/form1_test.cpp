@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "conversion/native_text.hpp"
 #include "scratch_folder.hpp"
+#include "texts/native_text.hpp"
 #include "wizard/form1.hpp"
 #include "wizard/form_layout.hpp"
 #include "wizard/wizard_texts.hpp"

@@ -6,7 +6,7 @@
 #include <cmath>
 #include <string>
 
-#include "conversion/native_text.hpp"
+#include "texts/native_text.hpp"
 
 namespace kq::wizard::win32 {
 

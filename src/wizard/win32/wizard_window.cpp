@@ -5,11 +5,11 @@
 #include <system_error>
 
 #include "control_ids.hpp"
-#include "conversion/failure_text.hpp"
-#include "conversion/native_text.hpp"
 #include "dpi.hpp"
 #include "panel.hpp"
 #include "resource_ids.h"
+#include "texts/failure_text.hpp"
+#include "texts/native_text.hpp"
 #include "wizard/form_layout.hpp"
 #include "wizard/wizard_texts.hpp"
 

@@ -18,8 +18,8 @@
 #include <optional>
 #include <vector>
 
-#include "platform_file.hpp"
-#include "script_file.hpp"
+#include "conversion/files/script_file.hpp"
+#include "conversion/files/system_file.hpp"
 
 namespace kq {
 

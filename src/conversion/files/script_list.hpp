@@ -4,7 +4,7 @@
 #include <system_error>
 #include <vector>
 
-#include "native_path.hpp"
+#include "conversion/native_path.hpp"
 
 namespace kq {
 

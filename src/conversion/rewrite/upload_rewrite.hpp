@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "native_path.hpp"
+#include "conversion/native_path.hpp"
 
 namespace kq {
 

@@ -1,7 +1,7 @@
 #pragma once
 // The system calls under script reading and writing that the portable part of the script file
 // layer (script_file.cpp, script_list.cpp) builds on: one implementation per platform
-// (script_file_posix.cpp, script_file_windows.cpp), which also implement lockFolder, linkTarget
+// (system_file_posix.cpp, system_file_windows.cpp), which also implement lockFolder, linkTarget
 // and finalPath of script_file.hpp themselves. Private to the script file layer.
 //
 // Every call that can fail returns a SystemResult: its value, or the kind of failure and the
@@ -16,10 +16,10 @@
 #include <system_error>
 #include <vector>
 
-#include "file_handle.hpp"
-#include "result.hpp"
-#include "script_failure.hpp"
-#include "script_file.hpp"
+#include "conversion/files/file_handle.hpp"
+#include "conversion/files/script_file.hpp"
+#include "conversion/result.hpp"
+#include "conversion/script_failure.hpp"
 
 namespace kq::platform {
 

@@ -1,6 +1,6 @@
 // Whole-file reading and writing of scripts: the parts that do not depend on the platform.
 
-#include "script_file.hpp"
+#include "conversion/files/script_file.hpp"
 
 #include <algorithm>
 #include <array>
@@ -9,7 +9,7 @@
 #include <iterator>
 #include <utility>
 
-#include "platform_file.hpp"
+#include "conversion/files/system_file.hpp"
 
 namespace kq {
 

@@ -1,9 +1,9 @@
-#include "script_list.hpp"
+#include "conversion/files/script_list.hpp"
 
 #include <algorithm>
 #include <utility>
 
-#include "platform_file.hpp"
+#include "conversion/files/system_file.hpp"
 
 namespace kq {
 

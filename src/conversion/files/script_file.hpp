@@ -14,10 +14,10 @@
 #include <string_view>
 #include <vector>
 
-#include "file_handle.hpp"
-#include "native_path.hpp"
-#include "result.hpp"
-#include "script_failure.hpp"
+#include "conversion/files/file_handle.hpp"
+#include "conversion/native_path.hpp"
+#include "conversion/result.hpp"
+#include "conversion/script_failure.hpp"
 
 namespace kq {
 

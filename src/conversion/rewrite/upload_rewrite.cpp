@@ -1,7 +1,7 @@
-#include "upload_rewrite.hpp"
+#include "conversion/rewrite/upload_rewrite.hpp"
 
-#include "rewrite_literals.hpp"
-#include "text_search.hpp"
+#include "conversion/rewrite/rewrite_literals.hpp"
+#include "conversion/text/text_search.hpp"
 
 namespace kq {
 
