@@ -107,13 +107,16 @@ page() {
     [[ $answer == "200 text/html; charset=gb2312" ]] || fail "$label: $name answered $answer"
 }
 
-# shows NAME TEXT...: the page NAME holds each TEXT (given in UTF-8, sought in code page 936).
+# shows NAME TEXT...: the page NAME holds each TEXT (given in UTF-8, sought in code page 936);
+# when not, what it does show is printed, in UTF-8 without its tags.
 shows() {
-    local name=$1 text
+    local name=$1 text missing=()
     shift
     for text; do
-        grep -qF -- "$(gbk "$text")" "$run/$name.html" || fail "$label: $name does not show $text"
+        grep -qF -- "$(gbk "$text")" "$run/$name.html" || missing+=("$text")
     done
+    ((${#missing[@]} == 0)) || fail "$label: $name does not show: ${missing[*]}; it shows:" \
+        "$(iconv -c -f GBK -t UTF-8 "$run/$name.html" | sed 's/<[^>]*>//g' | tr -s ' \r\n' ' ' | head -c 300)"
 }
 
 # stored FILE N: the forum's FILE under its data folder holds exactly the bytes of upload N.
