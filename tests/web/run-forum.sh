@@ -32,7 +32,7 @@ if [[ $server == apache ]] && ((EUID != 0)); then
 fi
 
 work=$(mktemp -d /var/tmp/kq-forum.XXXXXX) || exit 1
-webroot= siteuser=kqforum made_user=
+webroot='' siteuser=kqforum made_user=''
 cleanup() {
     forum_server_stop
     rm -rf "$work" ${webroot:+"$webroot"}
