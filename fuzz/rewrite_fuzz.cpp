@@ -1,6 +1,7 @@
 // Fuzz target for the rewrites: arbitrary bytes go through the library switch, the update of an
 // earlier conversion, the upload-handler rewrite (on the raw text and on the converted one, as the
-// conversion chains them) and the character search, and every result is checked against the plain step-by-step model.
+// conversion chains them) and the character search, and every result is checked against the plain
+// step-by-step model.
 //
 // Input layout: byte 0 picks the upload variant (bit 0) and the length of a search text
 // (bits 1-7); byte 1 where that search text is cut out of the script; the rest is the script.

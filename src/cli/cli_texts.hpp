@@ -61,7 +61,8 @@ inline constexpr std::wstring_view notConverted = L"未转换：%1";
 inline constexpr std::wstring_view needsCheck = L"需手工检查：%1";
 // The same in a dry run, which says what a real run would do.
 inline constexpr std::wstring_view wouldConvert = L"将转换：%1";
-inline constexpr std::wstring_view wouldUpdate = L"将更新：%1（早先版本插入的代码将更新为当前版本）";
+inline constexpr std::wstring_view wouldUpdate =
+    L"将更新：%1（早先版本插入的代码将更新为当前版本）";
 inline constexpr std::wstring_view wouldLeaveAlone = L"不改动：%1（没有 KQCGI 标记）";
 inline constexpr std::wstring_view wouldNotConvert = L"不能转换：%1";
 inline constexpr std::wstring_view wouldNeedCheck = L"将需手工检查：%1";

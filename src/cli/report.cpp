@@ -56,10 +56,10 @@ std::wstring summaryLine(const std::vector<ScriptReport>& reports, bool dryRun) 
         counts[4] == 0 ? std::wstring()
                        : fillIn(dryRun ? texts::wouldUpdateCount : texts::updatedCount,
                                 {std::to_wstring(counts[4])});
-    return fillIn(dryRun ? texts::dryRunSummary : texts::summary,
-                  {std::to_wstring(reports.size()), std::to_wstring(counts[0]),
-                   std::to_wstring(counts[1]), std::to_wstring(counts[2]),
-                   std::to_wstring(counts[3]), updatedCount});
+    return fillIn(
+        dryRun ? texts::dryRunSummary : texts::summary,
+        {std::to_wstring(reports.size()), std::to_wstring(counts[0]), std::to_wstring(counts[1]),
+         std::to_wstring(counts[2]), std::to_wstring(counts[3]), updatedCount});
 }
 
 ExitStatus exitStatusFor(const std::vector<ScriptReport>& reports) {
