@@ -31,7 +31,8 @@ my $bootstrap = join("\r\n",
 my $eval_prefix = join("\r\n",
     q(eval {),
     q(($0 =~ m,(.*)/[^/]+,)   and unshift (@INC, "$1");),
-    q(($0 =~ m,(.*)\\\\[^\\\\]+,) and unshift (@INC, "$1");));
+    q(($0 =~ m,(.*)\\\\[^\\\\]+,) and unshift (@INC, "$1");),
+    q(($0 =~ m,[/\\\\],)        or unshift (@INC, ".");));
 # "KQ7100 出错！", "不能够找到文件：" and "请更改每个程序中的 require 语句，填入绝对路径！" in code page 936.
 my $eval_suffix = join("\r\n",
     q(};),
@@ -58,20 +59,32 @@ my $post_split_line = q(my ($up_name,$up_ext) = split(/\./,$up_filename););
 my $profile_name_line = q(my $filename =$query->uploadInfo($addme););
 my $new_read_loop = q(while ($bytesread=read($addme,$buffer,1024)) {);
 
+# The offsets of the require statements that do not stand on a comment line.
+sub real_openers {
+    my ($text) = @_;
+    my @found;
+    while ($text =~ /require "/gi) {
+        my $at = $-[0];
+        my ($cr, $lf) = (rindex($text, "\r", $at - 1), rindex($text, "\n", $at - 1));
+        my $start = ($cr > $lf ? $cr : $lf) + 1;
+        push @found, $at unless substr($text, $start, $at - $start) =~ /\A[ \t]*#/;
+    }
+    return @found;
+}
+
 # The library switch; undef when there is no require block to wrap.
 sub switch_library {
     my ($text) = @_;
     $text =~ s/\Q$bootstrap\E//gi;
     $text =~ s/use KQCGI;/use CGI qw(:standard);/gi;
     $text =~ s/kqcgi/CGI/gi;
-    return undef unless $text =~ /require "/gi;
-    my $x = $-[0] - 1;                    # the character before the first require statement
+    my @openers = real_openers($text);
+    return undef unless @openers;
+    my $x = $openers[0] - 1;              # the character before the first require statement
     return undef if $x < 0;
     my $d = index($text, '$', $x);        # the first dollar sign from there
     return undef if $d <= $x;
-    my $r = -1;                           # the last require statement before it
-    my $head = substr($text, 0, $d);
-    $r = $-[0] while $head =~ /require "/gi;
+    my ($r) = grep { $_ < $d } reverse @openers;    # the last require statement before it
     my $q = index($text, ';', $r);        # the end of that statement
     return undef if $q < 0;
     return substr($text, 0, $x + 1) . $eval_prefix . substr($text, $x, $q - $x)

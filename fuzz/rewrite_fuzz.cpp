@@ -1,6 +1,7 @@
-// Fuzz target for the rewrites: arbitrary bytes go through the library switch, the upload-handler
-// rewrite (on the raw text and on the converted one, as the conversion chains them) and the
-// character search, and every result is checked against the plain step-by-step model.
+// Fuzz target for the rewrites: arbitrary bytes go through the library switch, the update of an
+// earlier conversion, the upload-handler rewrite (on the raw text and on the converted one, as the
+// conversion chains them) and the character search, and every result is checked against the plain
+// step-by-step model.
 //
 // Input layout: byte 0 picks the upload variant (bit 0) and the length of a search text
 // (bits 1-7); byte 1 where that search text is cut out of the script; the rest is the script.
@@ -89,7 +90,7 @@ void checkRequireWrap(const std::string& renamed, bool converted, const std::str
             std::string_view(renamed).substr(block->before, block->semicolon - block->before)) +
         kq::cp936::countChars(literal::evalSuffix) +
         kq::cp936::countChars(std::string_view(renamed).substr(block->semicolon + 1));
-    check(pieces == kq::cp936::countChars(renamed) + 295, "result is not 295 characters longer");
+    check(pieces == kq::cp936::countChars(renamed) + 344, "result is not 344 characters longer");
     check(ref::hasMarker(renamed) || !kq::hasPackageMarker(scriptText),
           "the require wrap brought a package marker in");
 }
@@ -159,6 +160,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const bool converted = kq::switchLibrary(scriptText);
     checkNoMarkerLeft(renamed);
     checkRequireWrap(renamed.text, converted, scriptText);
+
+    std::string updated = script;
+    const std::optional<std::string> brought = ref::updateEarlier(script);
+    check(kq::updateEarlierConversion(updated) == brought.has_value(), "update by one side only");
+    check(updated == brought.value_or(script), "update differs from the step-by-step result");
 
     checkUpload(script, post);
     if (converted) {

@@ -55,11 +55,14 @@ using kq::texts::failureWords;
 
 // One line per listed script (%1 the name; for a problem, the name followed by the reason).
 inline constexpr std::wstring_view converted = L"已转换：%1";
+inline constexpr std::wstring_view updated = L"已更新：%1（早先版本插入的代码已更新为当前版本）";
 inline constexpr std::wstring_view leftAlone = L"未改动：%1（没有 KQCGI 标记）";
 inline constexpr std::wstring_view notConverted = L"未转换：%1";
 inline constexpr std::wstring_view needsCheck = L"需手工检查：%1";
 // The same in a dry run, which says what a real run would do.
 inline constexpr std::wstring_view wouldConvert = L"将转换：%1";
+inline constexpr std::wstring_view wouldUpdate =
+    L"将更新：%1（早先版本插入的代码将更新为当前版本）";
 inline constexpr std::wstring_view wouldLeaveAlone = L"不改动：%1（没有 KQCGI 标记）";
 inline constexpr std::wstring_view wouldNotConvert = L"不能转换：%1";
 inline constexpr std::wstring_view wouldNeedCheck = L"将需手工检查：%1";
@@ -68,12 +71,15 @@ inline constexpr std::wstring_view wouldNeedCheck = L"将需手工检查：%1";
 inline constexpr std::wstring_view unknownSystemError = L"系统错误 %1";
 inline constexpr std::wstring_view noSystemReason = L"原因不明";
 
-// Summary (%1 the number of scripts, %2 to %5 the four counts).
+// Summary (%1 the number of scripts, %2 to %5 the four counts). Scripts brought up to date are
+// counted after the converted ones, in a run that has any (%6 their count).
 inline constexpr std::wstring_view summary =
-    L"共 %1 个脚本：已转换 %2 个，未改动 %3 个，未转换 %4 个，需手工检查 %5 个。";
+    L"共 %1 个脚本：已转换 %2 个，%6未改动 %3 个，未转换 %4 个，需手工检查 %5 个。";
 inline constexpr std::wstring_view dryRunSummary =
-    L"试运行，没有写入任何文件。共 %1 个脚本：将转换 %2 个，不改动 %3 个，不能转换 %4 个，"
+    L"试运行，没有写入任何文件。共 %1 个脚本：将转换 %2 个，%6不改动 %3 个，不能转换 %4 个，"
     L"将需手工检查 %5 个。";
+inline constexpr std::wstring_view updatedCount = L"已更新 %1 个，";
+inline constexpr std::wstring_view wouldUpdateCount = L"将更新 %1 个，";
 
 // Progress on a terminal (%1 the script reached, %2 the number of scripts).
 inline constexpr std::wstring_view progress = L"正在转换… %1/%2";

@@ -18,6 +18,8 @@ std::wstring scriptLine(const ScriptReport& report, bool dryRun) {
     switch (report.outcome) {
         case ScriptOutcome::converted:
             return fillIn(dryRun ? texts::wouldConvert : texts::converted, {name});
+        case ScriptOutcome::updated:
+            return fillIn(dryRun ? texts::wouldUpdate : texts::updated, {name});
         case ScriptOutcome::leftAlone:
             return fillIn(dryRun ? texts::wouldLeaveAlone : texts::leftAlone, {name});
         case ScriptOutcome::notConverted:
@@ -29,8 +31,8 @@ std::wstring scriptLine(const ScriptReport& report, bool dryRun) {
 }
 
 std::wstring summaryLine(const std::vector<ScriptReport>& reports, bool dryRun) {
-    // Counts by outcome, in the order converted, left alone, not converted, needs check.
-    std::array<std::size_t, 4> counts{};
+    // Counts by outcome, in the order converted, left alone, not converted, needs check, updated.
+    std::array<std::size_t, 5> counts{};
     for (const ScriptReport& report : reports) {
         switch (report.outcome) {
             case ScriptOutcome::converted:
@@ -45,12 +47,19 @@ std::wstring summaryLine(const std::vector<ScriptReport>& reports, bool dryRun) 
             case ScriptOutcome::needsCheck:
                 ++counts[3];
                 break;
+            case ScriptOutcome::updated:
+                ++counts[4];
+                break;
         }
     }
+    const std::wstring updatedCount =
+        counts[4] == 0 ? std::wstring()
+                       : fillIn(dryRun ? texts::wouldUpdateCount : texts::updatedCount,
+                                {std::to_wstring(counts[4])});
     return fillIn(
         dryRun ? texts::dryRunSummary : texts::summary,
         {std::to_wstring(reports.size()), std::to_wstring(counts[0]), std::to_wstring(counts[1]),
-         std::to_wstring(counts[2]), std::to_wstring(counts[3])});
+         std::to_wstring(counts[2]), std::to_wstring(counts[3]), updatedCount});
 }
 
 ExitStatus exitStatusFor(const std::vector<ScriptReport>& reports) {

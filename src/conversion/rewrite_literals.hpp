@@ -36,11 +36,15 @@ inline constexpr auto bootstrapBlock =
     "    unshift (@INC, \"$KQPATH\");\r\n"
     "}"sv;
 
-// Opens the eval block that puts the script's own folder on @INC (108 characters).
+// Opens the eval block that puts the script's own folder on @INC (157 characters): the folder
+// part of the script's own path, cut at its last slash or at its last backslash; or, when that
+// path has no folder part (a server that starts the script by its bare name in its own folder,
+// as suEXEC does), the current folder, which Perl 5.26 and later no longer search by themselves.
 inline constexpr auto evalPrefix =
     "eval {\r\n"
     "($0 =~ m,(.*)/[^/]+,)   and unshift (@INC, \"$1\");\r\n"
-    "($0 =~ m,(.*)\\\\[^\\\\]+,) and unshift (@INC, \"$1\");"sv;
+    "($0 =~ m,(.*)\\\\[^\\\\]+,) and unshift (@INC, \"$1\");\r\n"
+    "($0 =~ m,[/\\\\],)        or unshift (@INC, \".\");"sv;
 
 // Closes the eval block and prints an error page in gb2312 when a required file failed to load
 // (187 characters, 217 bytes: the Chinese characters are two bytes each). The error is kept in a
@@ -54,6 +58,27 @@ inline constexpr auto evalSuffix =
     "    print \""
     "\xB2\xBB\xC4\xDC\xB9\xBB\xD5\xD2\xB5\xBD\xCE\xC4\xBC\xFE\xA3\xBA"  // 不能够找到文件：
     "$err\\n"
+    "\xC7\xEB\xB8\xFC\xB8\xC4\xC3\xBF\xB8\xF6\xB3\xCC\xD0\xF2\xD6\xD0\xB5\xC4"  // 请更改每个程序中的
+    " require "
+    "\xD3\xEF\xBE\xE4\xA3\xAC\xCC\xEE\xC8\xEB\xBE\xF8\xB6\xD4\xC2\xB7\xBE\xB6\xA3\xA1"  // 语句，填入绝对路径！
+    "\";\r\n"
+    "    print end_html; exit;\r\n"
+    "}"sv;
+
+// What earlier versions inserted, which a run brings up to date in a script they converted: the
+// first three lines of the eval prefix (108 characters), without the line for a script started
+// by its bare name...
+inline constexpr auto earlierEvalPrefix = evalPrefix.substr(0, evalPrefix.rfind("\r\n"));
+// ...and the first versions' eval suffix (175 characters), whose page printed $@ after
+// start_html() had cleared it, and so named no file.
+inline constexpr auto earliestEvalSuffix =
+    "};\r\n"
+    "if ($@) {\r\n"
+    "    print header(-charset=>gb2312); print start_html(-title=>\"KQ7100 "
+    "\xB3\xF6\xB4\xED\xA3\xA1\");\r\n"  // 出错！
+    "    print \""
+    "\xB2\xBB\xC4\xDC\xB9\xBB\xD5\xD2\xB5\xBD\xCE\xC4\xBC\xFE\xA3\xBA"  // 不能够找到文件：
+    "$@\\n"
     "\xC7\xEB\xB8\xFC\xB8\xC4\xC3\xBF\xB8\xF6\xB3\xCC\xD0\xF2\xD6\xD0\xB5\xC4"  // 请更改每个程序中的
     " require "
     "\xD3\xEF\xBE\xE4\xA3\xAC\xCC\xEE\xC8\xEB\xBE\xF8\xB6\xD4\xC2\xB7\xBE\xB6\xA3\xA1"  // 语句，填入绝对路径！

@@ -47,6 +47,7 @@ struct StagedScript {
     std::size_t index = 0;   // its place in the script list
     NativePath name;         // as listed, e.g. "post.cgi"
     bool rewritten = false;  // given a new text; otherwise left as it is
+    bool updated = false;    // the new text brings an earlier version's conversion up to date
     std::string before;      // its text before and after, kept only to show the change
     std::string after;
     // Why the script is not, or is not known to be, in place. Set before staging, it is what the

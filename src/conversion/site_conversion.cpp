@@ -96,30 +96,41 @@ void SiteRun::convert(std::size_t index, const std::optional<NativePath>& target
         return report(std::move(script));
     }
     std::string& scriptText = read.value().text;
-    if (!hasPackageMarker(scriptText)) {
-        if (options_.dryRun) {
-            return report(std::move(script));
-        }
-        // Left as it is, but its folder is flushed with the batch: an earlier run may have put
-        // this script in place without learning whether that reached the disk.
-        return batch_.keep(std::move(script));
-    }
     if (options_.onChange) {
         script.before = scriptText;
     }
-    const bool switched = switchLibrary(scriptText);
-    read.value().close();
-    if (!switched) {
-        script.failure = ScriptFailure{name, FailureKind::noRequireBlock, {}};
-        return report(std::move(script));
-    }
-    // The four upload scripts get their upload rewrite (by exact name: "POST.cgi" gets none)
-    // before the one write, so that a failed write leaves the old script whole rather than a
-    // script with the library switch but not the upload rewrite, which no later run could tell
-    // from a finished one.
-    if (const auto uploadRewrite = uploadRewriteOf(name, target);
-        uploadRewrite != nullptr && !uploadRewrite(scriptText)) {
-        script.failure = ScriptFailure{name, FailureKind::readLoopNotFound, {}};
+    if (!hasPackageMarker(scriptText)) {
+        // A script an earlier version converted gets what this version inserts instead, and
+        // nothing else.
+        script.updated = updateEarlierConversion(scriptText);
+        read.value().close();
+        if (!script.updated) {
+            script.before = {};  // no change to show
+            if (options_.dryRun) {
+                return report(std::move(script));
+            }
+            // Left as it is, but its folder is flushed with the batch: an earlier run may have
+            // put this script in place without learning whether that reached the disk.
+            return batch_.keep(std::move(script));
+        }
+    } else {
+        // What an earlier version inserted in it is brought up to date first, so that the
+        // conversion leaves no outdated eval block for the next run to change.
+        updateEarlierConversion(scriptText);
+        const bool switched = switchLibrary(scriptText);
+        read.value().close();
+        if (!switched) {
+            script.failure = ScriptFailure{name, FailureKind::noRequireBlock, {}};
+            return report(std::move(script));
+        }
+        // The four upload scripts get their upload rewrite (by exact name: "POST.cgi" gets none)
+        // before the one write, so that a failed write leaves the old script whole rather than a
+        // script with the library switch but not the upload rewrite, which no later run could
+        // tell from a finished one.
+        if (const auto uploadRewrite = uploadRewriteOf(name, target);
+            uploadRewrite != nullptr && !uploadRewrite(scriptText)) {
+            script.failure = ScriptFailure{name, FailureKind::readLoopNotFound, {}};
+        }
     }
     script.rewritten = true;
     if (options_.onChange) {
@@ -176,6 +187,7 @@ void SiteRun::report(StagedScript script) {
         options_.onChange(script.name, script.before, script.after);
     }
     const ScriptOutcome outcome = script.failure     ? outcomeOf(*script.failure)
+                                  : script.updated   ? ScriptOutcome::updated
                                   : script.rewritten ? ScriptOutcome::converted
                                                      : ScriptOutcome::leftAlone;
     assert(!reports_[script.index]);  // each script is reported once

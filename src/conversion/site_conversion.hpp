@@ -22,6 +22,7 @@ namespace kq {
 
 enum class ScriptOutcome {
     converted,     // written once with the library switch (and the upload rewrite, for the four)
+    updated,       // converted by an earlier version: what that version inserted brought up to date
     leftAlone,     // no package marker: only read
     notConverted,  // a failure: the script keeps its old content
     // The user must look at it: converted, but the upload read loop was not found; or its folder

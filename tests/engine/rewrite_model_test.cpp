@@ -47,7 +47,9 @@ const std::vector<std::string>& pieces() {
                                    "K",
                                    "q",
                                    "CGI",
-                                   "qw"};
+                                   "qw",
+                                   "#",
+                                   "\t"};
         for (const std::string_view text :
              {literal::packageMarker, literal::oldUseLine, literal::requireOpener,
               literal::readLoopHead, literal::postUploadNameLine, literal::postSplitLine,
@@ -177,6 +179,33 @@ TEST(Rewrites, FollowTheStepsOnGeneratedScripts) {
         }
     }
     EXPECT_GT(converted, 150);  // the generated scripts do reach the require wrap
+}
+
+TEST(Rewrites, BringEarlierConversionsUpToDateAsTheModelDoes) {
+    // Scripts made of what earlier versions inserted and what this one inserts, whole and cut
+    // short by one byte, between line ends, double-byte characters and other text.
+    std::vector<std::string> parts{"\r\n", "\n", "x", "$@;", "\xB0", "\xA1", "\xB0\xA1"};
+    for (const std::string_view text : {literal::earlierEvalPrefix, literal::evalPrefix,
+                                        literal::earliestEvalSuffix, literal::evalSuffix}) {
+        parts.emplace_back(text);
+        parts.emplace_back(text.substr(0, text.size() - 1));
+        parts.emplace_back(text.substr(1));
+    }
+    std::mt19937 random(2026);
+    std::uniform_int_distribution<std::size_t> pick(0, parts.size() - 1);
+    int updated = 0;
+    for (std::size_t round = 0; round < 400; ++round) {
+        std::string script;
+        for (std::size_t i = 0; i < 2 + round % 10; ++i) {
+            script += parts[pick(random)];
+        }
+        std::string text = script;
+        const std::optional<std::string> expected = ref::updateEarlier(script);
+        ASSERT_EQ(kq::updateEarlierConversion(text), expected.has_value()) << round;
+        ASSERT_EQ(text, expected.value_or(script)) << round;
+        updated += expected ? 1 : 0;
+    }
+    EXPECT_GT(updated, 40);  // the generated scripts do reach the update
 }
 
 }  // namespace

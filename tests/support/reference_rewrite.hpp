@@ -149,12 +149,35 @@ struct Positions {
     std::size_t firstOpener, before, dollar, lastOpener, semicolon;
 };
 
+// Whether the character at `pos` stands on a comment line: going back from it to the last CR or
+// LF (or the start), the first character that is not a blank or a tab is "#".
+inline bool onCommentLine(const CharText& text, std::size_t pos) {
+    std::size_t lineStart = pos;
+    while (lineStart > 1 && text.at(lineStart - 1) != "\r" && text.at(lineStart - 1) != "\n") {
+        --lineStart;
+    }
+    for (std::size_t at = lineStart; at < pos; ++at) {
+        if (text.at(at) != " " && text.at(at) != "\t") {
+            return text.at(at) == "#";
+        }
+    }
+    return false;
+}
+
+// A require opener at `pos` that does not stand on a comment line.
+inline bool realOpenerAt(const CharText& text, std::size_t pos) {
+    return matchesAt(text, pos, CharText(literal::requireOpener), Compare::ignoreCase) &&
+           !onCommentLine(text, pos);
+}
+
 inline std::optional<Positions> requirePositions(std::string_view bytes) {
     const CharText text(bytes);
-    const CharText opener(literal::requireOpener);
     const CharText dollar("$");
     const CharText semicolon(";");
-    const std::size_t firstOpener = findFrom(text, 1, opener, Compare::ignoreCase);
+    std::size_t firstOpener = 0;
+    for (std::size_t pos = 1; pos <= text.length() && firstOpener == 0; ++pos) {
+        firstOpener = realOpenerAt(text, pos) ? pos : 0;
+    }
     if (firstOpener <= 1) {
         return std::nullopt;  // no opener, or the opener at position 1 (nothing before it)
     }
@@ -165,7 +188,7 @@ inline std::optional<Positions> requirePositions(std::string_view bytes) {
     }
     std::size_t lastOpener = 0;
     for (std::size_t pos = dollarAt; pos-- > 1;) {
-        if (matchesAt(text, pos, opener, Compare::ignoreCase)) {
+        if (realOpenerAt(text, pos)) {
             lastOpener = pos;
             break;
         }
@@ -194,6 +217,31 @@ inline std::optional<std::string> wrapRequire(std::string_view bytes) {
     out += literal::evalSuffix;
     out += text.span(at->semicolon + 1, text.length());
     return out;
+}
+
+// A script converted by an earlier version brought up to date: after the first earlier eval
+// prefix (exact case) that the current one's last line does not follow, the line inserted, and
+// the first earliest or current eval suffix after it made the current one.
+inline std::optional<std::string> updateEarlier(std::string_view bytes) {
+    const CharText text(bytes);
+    const CharText prefix(literal::earlierEvalPrefix);
+    const std::string_view lastLine = literal::evalPrefix.substr(literal::earlierEvalPrefix.size());
+    const std::size_t p = findFrom(text, 1, prefix, Compare::exact);
+    if (p == 0 || matchesAt(text, p + prefix.length(), CharText(lastLine), Compare::exact)) {
+        return std::nullopt;
+    }
+    const std::size_t after = p + prefix.length();
+    for (std::size_t s = after; s <= text.length(); ++s) {
+        for (const std::string_view suffix : {literal::earliestEvalSuffix, literal::evalSuffix}) {
+            const CharText found(suffix);
+            if (matchesAt(text, s, found, Compare::exact)) {
+                return std::string(text.span(1, after - 1)) + std::string(lastLine) +
+                       std::string(text.span(after, s - 1)) + std::string(literal::evalSuffix) +
+                       std::string(text.span(s + found.length(), text.length()));
+            }
+        }
+    }
+    return std::nullopt;
 }
 
 enum class Upload { post, profile };

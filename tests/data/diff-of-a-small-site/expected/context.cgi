@@ -10,6 +10,7 @@ line9
 eval {
 ($0 =~ m,(.*)/[^/]+,)   and unshift (@INC, "$1");
 ($0 =~ m,(.*)\\[^\\]+,) and unshift (@INC, "$1");
+($0 =~ m,[/\\],)        or unshift (@INC, ".");
 require "a.pl"};
 if (my $err = $@) {
     print header(-charset=>gb2312); print start_html(-title=>"KQ7100 ³ö´í£¡");

@@ -3,6 +3,7 @@ use CGI qw(:standard);
 eval {
 ($0 =~ m,(.*)/[^/]+,)   and unshift (@INC, "$1");
 ($0 =~ m,(.*)\\[^\\]+,) and unshift (@INC, "$1");
+($0 =~ m,[/\\],)        or unshift (@INC, ".");
 require "setup.pl"};
 if (my $err = $@) {
     print header(-charset=>gb2312); print start_html(-title=>"KQ7100 ³ö´í£¡");

@@ -2,6 +2,7 @@ use CGI qw(:standard);
 eval {
 ($0 =~ m,(.*)/[^/]+,)   and unshift (@INC, "$1");
 ($0 =~ m,(.*)\\[^\\]+,) and unshift (@INC, "$1");
+($0 =~ m,[/\\],)        or unshift (@INC, ".");
 require "a.pl";
 my @list = (1, 2);
 print "loaded";

@@ -4,6 +4,7 @@ use CGI qw(:standard);
 eval {
 ($0 =~ m,(.*)/[^/]+,)   and unshift (@INC, "$1");
 ($0 =~ m,(.*)\\[^\\]+,) and unshift (@INC, "$1");
+($0 =~ m,[/\\],)        or unshift (@INC, ".");
 require "CGI.lib.pl";
 require "setup.pl"};
 if (my $err = $@) {

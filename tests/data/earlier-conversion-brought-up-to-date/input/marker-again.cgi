@@ -1,0 +1,11 @@
+use KQCGI;
+eval {
+($0 =~ m,(.*)/[^/]+,)   and unshift (@INC, "$1");
+($0 =~ m,(.*)\\[^\\]+,) and unshift (@INC, "$1");
+require "setup.pl"};
+if ($@) {
+    print header(-charset=>gb2312); print start_html(-title=>"KQ7100 出错！");
+    print "不能够找到文件：$@\n请更改每个程序中的 require 语句，填入绝对路径！";
+    print end_html; exit;
+}
+$query = new KQCGI;

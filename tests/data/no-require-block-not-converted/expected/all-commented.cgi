@@ -1,0 +1,4 @@
+use KQCGI;
+# require "setup.pl";
+  #require "common.pl";
+$query = new KQCGI;

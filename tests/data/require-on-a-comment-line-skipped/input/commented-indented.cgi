@@ -1,0 +1,4 @@
+use KQCGI;
+  	#  require "old.pl";
+	require "setup.pl";
+$query = new KQCGI;

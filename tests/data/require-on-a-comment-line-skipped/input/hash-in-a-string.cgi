@@ -1,0 +1,3 @@
+use KQCGI;
+print "#"; require "setup.pl";
+$query = new KQCGI;

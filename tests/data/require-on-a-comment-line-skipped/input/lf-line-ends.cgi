@@ -1,0 +1,5 @@
+#!/usr/bin/perl
+use KQCGI;
+# require "old.pl";
+require "setup.pl";
+$query = new KQCGI;
