@@ -20,9 +20,9 @@ copy=$work/sources-copied-elsewhere
 
 mkdir "$copy" && tar -C "$repo" --exclude=./build -cf - . | tar -C "$copy" -xf - ||
     { echo "FAIL: the sources could not be copied"; exit 1; }
-(cd "$dist" && umask 022 && cpack >"$work/first.log" 2>&1 &&
-    cmake --build "$dist" --target linux_tarball >>"$work/first.log" 2>&1) ||
-    { cat "$work/first.log"; echo "FAIL: cpack or the tarball in $dist"; exit 1; }
+(cd "$dist" && cmake --build "$dist" >"$work/first.log" 2>&1 &&
+    umask 022 && cpack >>"$work/first.log" 2>&1) ||
+    { cat "$work/first.log"; echo "FAIL: the build or cpack in $dist"; exit 1; }
 (
     cd "$copy" && umask 0002 && export TZ=Asia/Shanghai LC_ALL=C &&
         cmake --preset windows -DKQ_TESTS=OFF -DKQ_HOST_NAME="$host" &&

@@ -32,9 +32,12 @@ fail() {
     failures=$((failures + 1))
 }
 
-(cd "$dist" && umask 022 && cpack >"$work/cpack.log" 2>&1 &&
-    cmake --build "$dist" --target linux_tarball >>"$work/cpack.log" 2>&1) ||
-    { cat "$work/cpack.log"; fail "cpack or the tarball failed"; exit 1; }
+# The build first: it brings the programs, the documents and the tarball up to date, and configures
+# the folder again if the sources' date has moved on, which cpack, which only reads the
+# configuration, does not.
+(cd "$dist" && cmake --build "$dist" >"$work/cpack.log" 2>&1 &&
+    umask 022 && cpack >>"$work/cpack.log" 2>&1) ||
+    { cat "$work/cpack.log"; fail "the build or cpack failed"; exit 1; }
 zip=$dist/packages/kqwizard-$version-windows-x64.zip
 deb=$dist/packages/kqconvert_${version}_amd64.deb
 tarball=$dist/packages/kqconvert-$version-linux-x86_64.tar.gz
