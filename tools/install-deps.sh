@@ -10,6 +10,8 @@ readonly required=(
     "cmake                       cmake"
     "ninja-build                 ninja"
     "g++                         g++"
+    "libc6-dev                   /usr/lib/x86_64-linux-gnu/libc.a"
+    "binutils                    readelf"
     "clang                       clang++"
     "clang-format                clang-format"
     "clang-tidy                  clang-tidy"
