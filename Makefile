@@ -8,7 +8,8 @@
 #   make check   the quick loop: build the linux preset and run its tests but the long fault suite
 #   make format  clang-format every C++ file in place; make format-check only says what would change
 #   make tidy    clang-tidy over src/ as the linux and windows builds compile it
-#   make dist    the packages: kqwizard-<version>-windows-x64.zip and kqconvert_<version>_amd64.deb
+#   make dist    the packages: kqwizard-<version>-windows-x64.zip, kqconvert_<version>_amd64.deb and
+#                kqconvert-<version>-linux-x86_64.tar.gz
 #   make install kqconvert, its manual page and the README (CMAKE_INSTALL_PREFIX, DESTDIR)
 #   make bench   build the bench preset and run every benchmark, the site benchmark included
 #   make bench-site  kqconvert against a Perl rewrite and a plain copy on a synthetic site
@@ -64,8 +65,9 @@ tidy: deps
 	cmake --preset windows
 	tools/run-tidy.sh
 
-# The packages, in build/dist/packages. The umask gives the files CPack makes their modes, which
-# the packages keep: 022, so that every build of a commit gives the same bytes.
+# The packages, in build/dist/packages: the zip and the .deb by CPack, the tarball for Linux hosts
+# by the dist build itself. The umask gives the files CPack makes their modes, which the packages
+# keep: 022, so that every build of a commit gives the same bytes (the tarball sets its own).
 dist: deps build
 	cd build/dist && umask 022 && cpack
 

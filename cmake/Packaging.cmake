@@ -3,6 +3,9 @@
 #                                          file and the changelog made from CHANGELOG.md
 #   kqwizard-<version>-windows-x64.zip     kqwizard.exe and kqconvert.exe of the windows build
 #                                          (KQ_WINDOWS_BUILD), 使用说明.txt and SHA256SUMS
+# and by the build itself, when it links kqconvert statically too (KQ_STATIC_KQCONVERT):
+#   kqconvert-<version>-linux-x86_64.tar.gz  that kqconvert, its manual page, 使用说明.txt for
+#                                          running it on the host, and SHA256SUMS
 # Two builds of one commit give the same bytes: every time in the packages is the sources' date.
 # `cmake --install` of the component kqconvert honours DESTDIR and CMAKE_INSTALL_PREFIX.
 
@@ -35,6 +38,26 @@ install(FILES ${CMAKE_CURRENT_BINARY_DIR}/kqconvert.1.gz DESTINATION ${CMAKE_INS
 install(FILES ${PROJECT_SOURCE_DIR}/README.md ${KQ_PACKAGING_DIR}/copyright
               ${CMAKE_CURRENT_BINARY_DIR}/changelog.gz
         DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/kqconvert COMPONENT kqconvert)
+
+# --- kqconvert for any Linux host, to be unpacked and run without root ---
+if(TARGET kqconvert_static)
+    set(KQ_LINUX_TARBALL ${CMAKE_BINARY_DIR}/packages/kqconvert-${PROJECT_VERSION}-linux-x86_64.tar.gz)
+    configure_file("${KQ_PACKAGING_DIR}/使用说明-linux.txt" "${CMAKE_CURRENT_BINARY_DIR}/使用说明-linux.txt"
+                   @ONLY)
+    add_custom_command(OUTPUT ${KQ_LINUX_TARBALL}
+                       COMMAND ${CMAKE_COMMAND} -DPROGRAM=$<TARGET_FILE:kqconvert_static>
+                               -DMANUAL=${CMAKE_CURRENT_BINARY_DIR}/kqconvert.1
+                               "-DNOTES=${CMAKE_CURRENT_BINARY_DIR}/使用说明-linux.txt"
+                               -DFOLDER=kqconvert-${PROJECT_VERSION}
+                               -DSTAGE=${CMAKE_CURRENT_BINARY_DIR}/linux-tarball
+                               -DOUTPUT=${KQ_LINUX_TARBALL} -DEPOCH=${KQ_SOURCE_DATE_EPOCH}
+                               -P ${KQ_PACKAGING_DIR}/linux-tarball.cmake
+                       DEPENDS kqconvert_static ${CMAKE_CURRENT_BINARY_DIR}/kqconvert.1
+                               "${CMAKE_CURRENT_BINARY_DIR}/使用说明-linux.txt"
+                               ${KQ_PACKAGING_DIR}/linux-tarball.cmake
+                       VERBATIM)
+    add_custom_target(linux_tarball ALL DEPENDS ${KQ_LINUX_TARBALL})
+endif()
 
 # --- kqwizard for Windows users ---
 if(KQ_WINDOWS_BUILD)

@@ -10,6 +10,8 @@ readonly required=(
     "cmake                       cmake"
     "ninja-build                 ninja"
     "g++                         g++"
+    "libc6-dev                   /usr/lib/x86_64-linux-gnu/libc.a"
+    "binutils                    readelf"
     "clang                       clang++"
     "clang-format                clang-format"
     "clang-tidy                  clang-tidy"
@@ -37,6 +39,8 @@ readonly required=(
     "unzip                       zipinfo"
     "python3                     python3"
     "lighttpd                    /usr/sbin/lighttpd"
+    "apache2                     /usr/sbin/apache2"
+    "apache2-suexec-pristine     /usr/lib/apache2/suexec-pristine"
     "libcgi-pm-perl              /usr/share/perl5/CGI.pm"
     "curl                        curl"
 )
@@ -86,10 +90,12 @@ if ((${#still_missing[@]} > 0)); then
     echo "install-deps: still missing after apt-get: ${still_missing[*]}" >&2
     exit 1
 fi
-# The tests start lighttpd themselves, on 127.0.0.1 only; the system service that the package
-# starts and enables on a machine run by systemd would serve port 80 on every address.
-if [[ " ${missing[*]} " == *" lighttpd "* && -d /run/systemd/system ]]; then
-    echo "install-deps: stopping and disabling the lighttpd system service (the tests run their own)"
-    "${as_root[@]}" systemctl disable --now lighttpd.service || true
-fi
+# The tests start lighttpd and Apache themselves, on 127.0.0.1 only; the system service that
+# each package starts and enables on a machine run by systemd would serve port 80 on every address.
+for server in lighttpd apache2; do
+    if [[ " ${missing[*]} " == *" $server "* && -d /run/systemd/system ]]; then
+        echo "install-deps: stopping and disabling the $server system service (the tests run their own)"
+        "${as_root[@]}" systemctl disable --now "$server.service" || true
+    fi
+done
 echo "install-deps: done"

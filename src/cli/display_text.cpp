@@ -9,7 +9,7 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
-#include <iconv.h>
+#include "cp936_unicode.hpp"
 #endif
 
 namespace kq::cli {
@@ -48,47 +48,15 @@ struct Cp936Display::Decoder {
 #else
 
 struct Cp936Display::Decoder {
-    Decoder() : descriptor(iconv_open("WCHAR_T", "CP936")) {}
-    ~Decoder() {
-        if (usable()) {
-            iconv_close(descriptor);
-        }
-    }
-    Decoder(const Decoder&) = delete;
-    Decoder& operator=(const Decoder&) = delete;
-    Decoder(Decoder&&) = delete;
-    Decoder& operator=(Decoder&&) = delete;
-
-    bool usable() const { return descriptor != invalid(); }
-
     // One character of code page 936 (one or two bytes) as UTF-32, or nothing when the bytes do
-    // not form a character of the code page (or the system has no conversion for it).
-    std::optional<std::wstring> decode(std::string_view bytes) const {
-        if (!usable() || bytes.size() > 2) {
+    // not form a character of the code page.
+    static std::optional<std::wstring> decode(std::string_view bytes) {
+        const std::optional<char16_t> decoded = cp936ToUnicode(bytes);
+        if (!decoded) {
             return std::nullopt;
         }
-        std::array<char, 2> input{};
-        bytes.copy(input.data(), bytes.size());
-        std::array<wchar_t, 4> output{};
-        char* in = input.data();
-        std::size_t inLeft = bytes.size();
-        char* out = reinterpret_cast<char*>(output.data());  // iconv writes raw bytes
-        std::size_t outLeft = sizeof(output);
-        iconv(descriptor, nullptr, nullptr, nullptr, nullptr);  // back to the initial state
-        if (iconv(descriptor, &in, &inLeft, &out, &outLeft) == static_cast<std::size_t>(-1) ||
-            inLeft != 0) {
-            return std::nullopt;
-        }
-        const std::size_t produced = (sizeof(output) - outLeft) / sizeof(wchar_t);
-        return std::wstring(output.data(), produced);
+        return std::wstring(1, static_cast<wchar_t>(*decoded));
     }
-
-    // iconv_open's failure value, (iconv_t)-1.
-    static iconv_t invalid() {
-        return reinterpret_cast<iconv_t>(-1);  // NOLINT(performance-no-int-to-ptr)
-    }
-
-    iconv_t descriptor;
 };
 
 #endif

@@ -23,7 +23,7 @@ class Cp936Display {
     std::wstring line(std::string_view bytes);
 
   private:
-    struct Decoder;  // the platform's code page conversion (iconv or MultiByteToWideChar)
+    struct Decoder;  // the code page's table (Linux) or the system's conversion (Windows)
     std::unique_ptr<Decoder> decoder_;
 };
 

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The packages are built a second time, from a copy of the sources (with their history, which
 # dates them) in another folder, later, in another time zone, locale and umask: the two
-# programs of a windows build and a dist build made there must give the zip, the .deb and both
-# executables byte for byte as the builds given.
+# programs of a windows build and a dist build made there must give the zip, the .deb, the
+# tarball for Linux hosts, both executables and the statically linked kqconvert byte for byte as
+# the builds given.
 #
 #   check-reproducible.sh DIST_BUILD_DIR WINDOWS_BUILD_DIR
 set -uo pipefail
@@ -19,8 +20,9 @@ copy=$work/sources-copied-elsewhere
 
 mkdir "$copy" && tar -C "$repo" --exclude=./build -cf - . | tar -C "$copy" -xf - ||
     { echo "FAIL: the sources could not be copied"; exit 1; }
-(cd "$dist" && umask 022 && cpack >"$work/first.log" 2>&1) ||
-    { cat "$work/first.log"; echo "FAIL: cpack in $dist"; exit 1; }
+(cd "$dist" && cmake --build "$dist" >"$work/first.log" 2>&1 &&
+    umask 022 && cpack >>"$work/first.log" 2>&1) ||
+    { cat "$work/first.log"; echo "FAIL: the build or cpack in $dist"; exit 1; }
 (
     cd "$copy" && umask 0002 && export TZ=Asia/Shanghai LC_ALL=C &&
         cmake --preset windows -DKQ_TESTS=OFF -DKQ_HOST_NAME="$host" &&
@@ -37,9 +39,11 @@ same() {
         failures=$((failures + 1))
     fi
 }
-for name in "kqwizard-$version-windows-x64.zip" "kqconvert_${version}_amd64.deb"; do
+for name in "kqwizard-$version-windows-x64.zip" "kqconvert_${version}_amd64.deb" \
+    "kqconvert-$version-linux-x86_64.tar.gz"; do
     same "$dist/packages/$name" "$copy/build/dist/packages/$name"
 done
+same "$dist/src/app/static/kqconvert" "$copy/build/dist/src/app/static/kqconvert"
 for name in kqwizard.exe kqconvert.exe; do
     same "$windows/src/app/$name" "$copy/build/windows/src/app/$name"
 done
