@@ -11,7 +11,7 @@
 
 namespace kq::wizard {
 
-using enum ControlId;
+using enum FormControl;
 
 namespace {
 
@@ -31,17 +31,18 @@ Form1::Form1(WizardPlatform& platform, FormView& view) : platform_(platform), st
 
 // --- Events ---
 
-void Form1::next1Click() {
-    // Welcome is tested first, then Frame2; on the work and finish pages nothing happens.
-    if (state_.visible(Welcome)) {
+void Form1::nextClick() {
+    // The welcome page is tested first, then the folder page; on the work and finish pages nothing
+    // happens.
+    if (state_.visible(welcomeFrame)) {
         showFolderPageFromWelcome();
-    } else if (state_.visible(Frame2)) {
+    } else if (state_.visible(folderFrame)) {
         showWorkPageAndConvert();
     }
 }
 
-void Form1::prevClick() {
-    if (state_.visible(Frame2)) {
+void Form1::backClick() {
+    if (state_.visible(folderFrame)) {
         showWelcomePageFromFolder();
     }
 }
@@ -50,7 +51,7 @@ void Form1::cancelClick() {
     platform_.endProgram();
 }
 
-void Form1::getfileClick() {
+void Form1::chooseFolderClick() {
     chooseFolder();
 }
 
@@ -61,33 +62,33 @@ void Form1::sizeChanged() {
 // --- Pages ---
 
 void Form1::showFolderPageFromWelcome() {
-    state_.setVisible(Picture1, true);
-    state_.setVisible(Picture2, false);
-    state_.setVisible(Welcome, false);
-    state_.setVisible(Frame2, true);
-    state_.setText(info2, texts::folderSubheading);
-    state_.setText(info1, texts::folderHeading);
-    state_.setEnabled(prev, true);
+    state_.setVisible(topBanner, true);
+    state_.setVisible(leftBanner, false);
+    state_.setVisible(welcomeFrame, false);
+    state_.setVisible(folderFrame, true);
+    state_.setText(subheading, texts::folderSubheading);
+    state_.setText(heading, texts::folderHeading);
+    state_.setEnabled(backButton, true);
 }
 
 void Form1::showWelcomePageFromFolder() {
-    // The headings stay: they leave the screen with Picture1. The folder and the script list
-    // stay as well, so the folder page shows them again after the next click on next1.
-    state_.setVisible(Picture2, true);
-    state_.setVisible(Picture1, false);
-    state_.setVisible(Frame2, false);
-    state_.setVisible(Welcome, true);
-    state_.setEnabled(prev, false);
+    // The headings stay: they leave the screen with the top banner. The folder and the script list
+    // stay as well, so the folder page shows them again after the next click on next.
+    state_.setVisible(leftBanner, true);
+    state_.setVisible(topBanner, false);
+    state_.setVisible(folderFrame, false);
+    state_.setVisible(welcomeFrame, true);
+    state_.setEnabled(backButton, false);
 }
 
 void Form1::showWorkPageAndConvert() {
-    state_.setVisible(Frame2, false);
-    state_.setVisible(Frame3, true);
-    state_.setText(info2, texts::workSubheading);
-    state_.setText(info1, texts::workHeading);
-    state_.setEnabled(prev, false);
-    state_.setEnabled(cancel, false);
-    state_.setEnabled(next1, false);
+    state_.setVisible(folderFrame, false);
+    state_.setVisible(workFrame, true);
+    state_.setText(subheading, texts::workSubheading);
+    state_.setText(heading, texts::workHeading);
+    state_.setEnabled(backButton, false);
+    state_.setEnabled(cancelButton, false);
+    state_.setEnabled(nextButton, false);
     // The pass checks the folder and the list itself and asks for a folder when needed.
     if (!convertScripts()) {
         returnToFolderPage();
@@ -98,26 +99,26 @@ void Form1::returnToFolderPage() {
     // The pass did not run (the user cancelled the folder choice it asked for, or another run
     // holds the folder): nothing was converted, so the user is back where the folder is chosen,
     // with every button live.
-    state_.setVisible(Frame3, false);
-    state_.setVisible(Frame2, true);
-    state_.setVisible(Picture1, true);
-    state_.setText(info2, texts::folderSubheading);
-    state_.setText(info1, texts::folderHeading);
-    state_.setEnabled(prev, true);
-    state_.setEnabled(next1, true);
-    state_.setEnabled(cancel, true);
+    state_.setVisible(workFrame, false);
+    state_.setVisible(folderFrame, true);
+    state_.setVisible(topBanner, true);
+    state_.setText(subheading, texts::folderSubheading);
+    state_.setText(heading, texts::folderHeading);
+    state_.setEnabled(backButton, true);
+    state_.setEnabled(nextButton, true);
+    state_.setEnabled(cancelButton, true);
     state_.setPointer(MousePointer::normal);
 }
 
 void Form1::showFinishPage() {
-    state_.setVisible(Frame3, false);
-    state_.setVisible(fish, true);
-    state_.setVisible(Picture1, false);
-    state_.setVisible(Picture2, true);
-    state_.setEnabled(next1, false);
-    state_.setEnabled(prev, false);
-    state_.setEnabled(cancel, true);
-    state_.setText(cancel, texts::finishCaption);
+    state_.setVisible(workFrame, false);
+    state_.setVisible(finishFrame, true);
+    state_.setVisible(topBanner, false);
+    state_.setVisible(leftBanner, true);
+    state_.setEnabled(nextButton, false);
+    state_.setEnabled(backButton, false);
+    state_.setEnabled(cancelButton, true);
+    state_.setText(cancelButton, texts::finishCaption);
 }
 
 // --- Folder choice ---
@@ -127,7 +128,7 @@ bool Form1::chooseFolder() {
     if (chosen) {
         folderPath_ = *chosen;
     }
-    state_.setText(Text1, wideFromPath(folderPath_));
+    state_.setText(folderField, wideFromPath(folderPath_));
     state_.fileListSet(folderPath_, platform_.listFolder(folderPath_));
     state_.listClear();
     for (const NativePath& entry : state_.fileListEntries()) {
@@ -179,7 +180,7 @@ bool Form1::convertScripts() {
     if (const auto problems = problemsOf(site.scripts); !problems.empty()) {
         platform_.showErrorMessage(problemMessage(problems), texts::applicationTitle);
         // The finish page that follows must not claim that everything was done.
-        state_.setText(Label8, texts::label8WithProblems);
+        state_.setText(finishMessage, texts::finishMessageAfterProblems);
     }
 
     state_.listClear();

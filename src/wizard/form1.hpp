@@ -18,16 +18,16 @@ class Form1 {
     Form1(WizardPlatform& platform, FormView& view);
 
     // Events of the window.
-    void next1Click();
-    void prevClick();
+    void nextClick();
+    void backClick();
     void cancelClick();
-    void getfileClick();
+    void chooseFolderClick();
     void sizeChanged();
 
   private:
-    // Asks for the site folder and lists its scripts: Text1 shows the folder, File1 lists it and
-    // List1 holds its ".cgi" files in File1's order. A cancelled choice keeps the folder and
-    // lists it afresh. False when the user cancelled.
+    // Asks for the site folder and lists its scripts: the folder field shows the folder, the file
+    // list lists it and the script list holds its ".cgi" files in the file list's order. A
+    // cancelled choice keeps the folder and lists it afresh. False when the user cancelled.
     bool chooseFolder();
 
     // The conversion pass, on the work page: checks that a folder is chosen and scripts are

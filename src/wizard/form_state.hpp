@@ -9,7 +9,7 @@
 
 #include "conversion/native_path.hpp"
 
-#include "control_id.hpp"
+#include "form_control.hpp"
 #include "form_view.hpp"
 
 namespace kq::wizard {
@@ -20,21 +20,22 @@ class FormState {
     explicit FormState(FormView& view);
 
     // The control's own visibility.
-    bool visible(ControlId control) const { return visible_[indexOf(control)]; }
-    // List1's lines: script names while it holds the script list, the completion line after.
+    bool visible(FormControl control) const { return visible_[indexOf(control)]; }
+    // The script list's lines: script names while it holds the script list, the completion line
+    // after.
     const std::vector<NativePath>& listLines() const { return listLines_; }
-    // File1's folder and the file names it shows.
+    // The file list's folder and the file names it shows.
     const NativePath& fileListFolder() const { return fileListFolder_; }
     const std::vector<NativePath>& fileListEntries() const { return fileListEntries_; }
 
-    void setVisible(ControlId control, bool visible);
-    void setEnabled(ControlId control, bool enabled) { view_.setEnabled(control, enabled); }
-    void setText(ControlId control, std::wstring_view text) { view_.setText(control, text); }
+    void setVisible(FormControl control, bool visible);
+    void setEnabled(FormControl control, bool enabled) { view_.setEnabled(control, enabled); }
+    void setText(FormControl control, std::wstring_view text) { view_.setText(control, text); }
     void listClear();
     void listAppend(const NativePath& line);
     void fileListSet(const NativePath& folder, std::vector<NativePath> entries);
     void setProgressMaximum(double maximum);
-    void setProgressValue(double value) { view_.progressValue(ControlId::pg, value); }
+    void setProgressValue(double value) { view_.progressValue(FormControl::progressBar, value); }
     void setPointer(MousePointer pointer) { view_.setPointer(pointer); }
 
   private:

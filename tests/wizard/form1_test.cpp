@@ -20,7 +20,7 @@
 namespace kq::wizard {
 namespace {
 
-using enum ControlId;
+using enum FormControl;
 using kqtest::ScratchFolder;
 using kqtest::writeBytes;
 using testing::ElementsAre;
@@ -32,27 +32,27 @@ struct ShownWindow final : FormView {
         bool enabled;
         std::wstring text;
     };
-    std::map<ControlId, Control> controls;
+    std::map<FormControl, Control> controls;
     std::vector<std::wstring> list;
     std::vector<std::wstring> files;
     std::wstring fileFolder;
-    double maximum = pgAtStart.maximum;
+    double maximum = progressAtStart.maximum;
     std::vector<double> values;  // every value the bar was set to, in order
     std::vector<MousePointer> pointers;
 
     ShownWindow() {
         for (const ControlSpec& row : kq::wizard::controls) {
-            controls[row.id] = {row.visible, row.enabled, std::wstring(row.text)};
+            controls[row.control] = {row.visible, row.enabled, std::wstring(row.text)};
         }
     }
-    void setVisible(ControlId c, bool v) override { controls[c].visible = v; }
-    void setEnabled(ControlId c, bool e) override { controls[c].enabled = e; }
-    void setText(ControlId c, std::wstring_view t) override { controls[c].text = t; }
-    void listClear(ControlId /*list*/) override { list.clear(); }
-    void listAppend(ControlId /*list*/, std::wstring_view line) override {
+    void setVisible(FormControl c, bool v) override { controls[c].visible = v; }
+    void setEnabled(FormControl c, bool e) override { controls[c].enabled = e; }
+    void setText(FormControl c, std::wstring_view t) override { controls[c].text = t; }
+    void listClear(FormControl /*list*/) override { list.clear(); }
+    void listAppend(FormControl /*list*/, std::wstring_view line) override {
         list.emplace_back(line);
     }
-    void fileListSet(ControlId /*fileList*/, const NativePath& folder,
+    void fileListSet(FormControl /*fileList*/, const NativePath& folder,
                      const std::vector<NativePath>& entries) override {
         fileFolder = wideFromPath(folder);
         files.clear();
@@ -60,11 +60,11 @@ struct ShownWindow final : FormView {
             files.push_back(wideFromPath(entry));
         }
     }
-    void progressRange(ControlId /*bar*/, double minimum, double max) override {
-        EXPECT_EQ(minimum, pgAtStart.minimum);
+    void progressRange(FormControl /*bar*/, double minimum, double max) override {
+        EXPECT_EQ(minimum, progressAtStart.minimum);
         maximum = max;
     }
-    void progressValue(ControlId /*bar*/, double value) override { values.push_back(value); }
+    void progressValue(FormControl /*bar*/, double value) override { values.push_back(value); }
     void setPointer(MousePointer pointer) override { pointers.push_back(pointer); }
 };
 
@@ -90,8 +90,8 @@ struct ScriptedPlatform final : WizardPlatform {
     void showErrorMessage(std::wstring_view text, std::wstring_view caption) override {
         EXPECT_EQ(caption, texts::applicationTitle);
         messages.emplace_back(text);
-        workPageUnderMessage.push_back(shown->controls.at(Frame3).visible &&
-                                       !shown->controls.at(cancel).enabled);
+        workPageUnderMessage.push_back(shown->controls.at(workFrame).visible &&
+                                       !shown->controls.at(cancelButton).enabled);
     }
     void endProgram() override { ended = true; }
 };
@@ -101,24 +101,25 @@ enum class Page { welcome, folder, work, finish };
 // The frames, banner, buttons and headings of each page.
 void expectPage(const ShownWindow& w, Page page) {
     const auto& c = w.controls;
-    EXPECT_EQ(c.at(Welcome).visible, page == Page::welcome);
-    EXPECT_EQ(c.at(Frame2).visible, page == Page::folder);
-    EXPECT_EQ(c.at(Frame3).visible, page == Page::work);
-    EXPECT_EQ(c.at(fish).visible, page == Page::finish);
+    EXPECT_EQ(c.at(welcomeFrame).visible, page == Page::welcome);
+    EXPECT_EQ(c.at(folderFrame).visible, page == Page::folder);
+    EXPECT_EQ(c.at(workFrame).visible, page == Page::work);
+    EXPECT_EQ(c.at(finishFrame).visible, page == Page::finish);
     const bool inner = page == Page::folder || page == Page::work;
-    EXPECT_EQ(c.at(Picture1).visible, inner);
-    EXPECT_EQ(c.at(Picture2).visible, !inner);
-    EXPECT_TRUE(c.at(Frame1).visible);
-    EXPECT_EQ(c.at(prev).enabled, page == Page::folder);
-    EXPECT_EQ(c.at(next1).enabled, page == Page::welcome || page == Page::folder);
-    EXPECT_EQ(c.at(cancel).enabled, page != Page::work);
-    EXPECT_EQ(c.at(cancel).text, page == Page::finish ? texts::finishCaption : texts::cancel);
+    EXPECT_EQ(c.at(topBanner).visible, inner);
+    EXPECT_EQ(c.at(leftBanner).visible, !inner);
+    EXPECT_TRUE(c.at(separatorLine).visible);
+    EXPECT_EQ(c.at(backButton).enabled, page == Page::folder);
+    EXPECT_EQ(c.at(nextButton).enabled, page == Page::welcome || page == Page::folder);
+    EXPECT_EQ(c.at(cancelButton).enabled, page != Page::work);
+    EXPECT_EQ(c.at(cancelButton).text,
+              page == Page::finish ? texts::finishCaption : texts::cancelCaption);
     if (page == Page::folder) {
-        EXPECT_EQ(c.at(info1).text, texts::folderHeading);
-        EXPECT_EQ(c.at(info2).text, texts::folderSubheading);
+        EXPECT_EQ(c.at(heading).text, texts::folderHeading);
+        EXPECT_EQ(c.at(subheading).text, texts::folderSubheading);
     } else if (page == Page::work) {
-        EXPECT_EQ(c.at(info1).text, texts::workHeading);
-        EXPECT_EQ(c.at(info2).text, texts::workSubheading);
+        EXPECT_EQ(c.at(heading).text, texts::workHeading);
+        EXPECT_EQ(c.at(subheading).text, texts::workSubheading);
     }
 }
 
@@ -143,29 +144,29 @@ std::filesystem::path makeSite(const ScratchFolder& scratch) {
 TEST(Form1, WalksThePagesAndChoosesTheFolder) {
     Wizard w;
     expectPage(w.window, Page::welcome);
-    w.form.prevClick();  // disabled on the welcome page: a stray click changes nothing
+    w.form.backClick();  // disabled on the welcome page: a stray click changes nothing
     expectPage(w.window, Page::welcome);
 
     ScratchFolder scratch;
     const auto site = makeSite(scratch);
-    w.form.next1Click();
+    w.form.nextClick();
     expectPage(w.window, Page::folder);
     w.platform.answers = {site};
-    w.form.getfileClick();
+    w.form.chooseFolderClick();
     EXPECT_THAT(w.platform.titles, ElementsAre(std::wstring(texts::chooserTitle)));
-    EXPECT_EQ(w.window.controls.at(Text1).text, wideFromPath(site.native()));
+    EXPECT_EQ(w.window.controls.at(folderField).text, wideFromPath(site.native()));
     EXPECT_EQ(w.window.fileFolder, wideFromPath(site.native()));
     EXPECT_THAT(w.window.files, ElementsAre(L"a.cgi", L"b.cgi", L"c.cgi", L"readme.txt"));
     EXPECT_THAT(w.window.list, ElementsAre(L"a.cgi", L"b.cgi", L"c.cgi"));
 
     // Back and forth keeps the choice; a cancelled choice keeps it and lists it afresh.
-    w.form.prevClick();
+    w.form.backClick();
     expectPage(w.window, Page::welcome);
-    w.form.next1Click();
+    w.form.nextClick();
     expectPage(w.window, Page::folder);
     writeBytes(site / "d.cgi", "print 2;\r\n");
-    w.form.getfileClick();
-    EXPECT_EQ(w.window.controls.at(Text1).text, wideFromPath(site.native()));
+    w.form.chooseFolderClick();
+    EXPECT_EQ(w.window.controls.at(folderField).text, wideFromPath(site.native()));
     EXPECT_THAT(w.window.list, ElementsAre(L"a.cgi", L"b.cgi", L"c.cgi", L"d.cgi"));
     w.form.sizeChanged();
     expectPage(w.window, Page::folder);
@@ -177,10 +178,10 @@ TEST(Form1, ConvertsAndShowsTheFinishPageWithWhatWasNotDone) {
     Wizard w;
     ScratchFolder scratch;
     const auto site = makeSite(scratch);
-    w.form.next1Click();
+    w.form.nextClick();
     w.platform.answers = {site};
-    w.form.getfileClick();
-    w.form.next1Click();
+    w.form.chooseFolderClick();
+    w.form.nextClick();
 
     EXPECT_EQ(w.window.maximum, 2);                // three scripts: 0 to 2
     EXPECT_THAT(w.window.values, ElementsAre(0));  // only a.cgi was written
@@ -191,12 +192,12 @@ TEST(Form1, ConvertsAndShowsTheFinishPageWithWhatWasNotDone) {
                                           std::wstring(texts::failureWords.noRequireBlock));
     EXPECT_TRUE(w.platform.workPageUnderMessage[0]);
     EXPECT_THAT(w.window.list, ElementsAre(std::wstring(texts::completionLine)));
-    EXPECT_EQ(w.window.controls.at(Label8).text, texts::label8WithProblems);
+    EXPECT_EQ(w.window.controls.at(finishMessage).text, texts::finishMessageAfterProblems);
     expectPage(w.window, Page::finish);
 
     // Nothing but cancel does anything now; it ends the program.
-    w.form.next1Click();
-    w.form.prevClick();
+    w.form.nextClick();
+    w.form.backClick();
     expectPage(w.window, Page::finish);
     EXPECT_FALSE(w.platform.ended);
     w.form.cancelClick();
@@ -209,26 +210,26 @@ TEST(Form1, AsksForAFolderUntilOneWithScriptsIsChosen) {
     const auto empty = scratch.folder("empty");
     const auto site = scratch.folder("site");
     writeBytes(site / "a.cgi", "print 1;\r\n");
-    w.form.next1Click();
+    w.form.nextClick();
 
     // No folder: the message, then the chooser; a cancel there ends the pass on the folder page.
-    w.form.next1Click();
+    w.form.nextClick();
     EXPECT_THAT(w.platform.messages, ElementsAre(std::wstring(texts::noFolderMessage)));
     EXPECT_EQ(w.platform.titles.size(), 1U);
     expectPage(w.window, Page::folder);
-    EXPECT_EQ(w.window.controls.at(Text1).text, L"");
+    EXPECT_EQ(w.window.controls.at(folderField).text, L"");
 
     // A folder without scripts, then one with: each failed check is said, then asked again.
     w.platform.answers = {empty, site};
     w.platform.messages.clear();
-    w.form.next1Click();
+    w.form.nextClick();
     EXPECT_THAT(w.platform.messages, ElementsAre(std::wstring(texts::noFolderMessage),
                                                  std::wstring(texts::noScriptMessage)));
     EXPECT_THAT(w.platform.workPageUnderMessage, testing::Each(true));
-    EXPECT_EQ(w.window.controls.at(Text1).text, wideFromPath(site.native()));
+    EXPECT_EQ(w.window.controls.at(folderField).text, wideFromPath(site.native()));
     EXPECT_EQ(w.window.maximum, 0);
     EXPECT_TRUE(w.window.values.empty());  // a.cgi has no marker: the bar does not move
-    EXPECT_EQ(w.window.controls.at(Label8).text, texts::label8);
+    EXPECT_EQ(w.window.controls.at(finishMessage).text, texts::finishMessage);
     expectPage(w.window, Page::finish);
 }
 
@@ -241,11 +242,11 @@ TEST(Form1, ChoosingAnotherFolderListsOnlyItsScripts) {
     for (const char* name : {"b.cgi", "C.CGI", "c.cgi.bak", ".cgi"}) {
         writeBytes(second / name, "");
     }
-    w.form.next1Click();
+    w.form.nextClick();
     w.platform.answers = {first, second};
-    w.form.getfileClick();
-    w.form.getfileClick();
-    EXPECT_EQ(w.window.controls.at(Text1).text, wideFromPath(second.native()));
+    w.form.chooseFolderClick();
+    w.form.chooseFolderClick();
+    EXPECT_EQ(w.window.controls.at(folderField).text, wideFromPath(second.native()));
 #ifdef _WIN32
     EXPECT_THAT(w.window.list, ElementsAre(L".cgi", L"b.cgi"));  // only the hidden attribute hides
 #else
@@ -257,7 +258,7 @@ TEST(Form1, CancelEndsTheProgramOnEveryPageWhereItIsLive) {
     for (const int clicksOfNext : {0, 1}) {
         Wizard w;
         for (int i = 0; i < clicksOfNext; ++i) {
-            w.form.next1Click();
+            w.form.nextClick();
         }
         w.form.cancelClick();
         EXPECT_TRUE(w.platform.ended) << "after " << clicksOfNext << " clicks of next";

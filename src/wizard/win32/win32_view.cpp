@@ -27,7 +27,7 @@ bool holdsFocus(HWND window) {
 
 }  // namespace
 
-void Win32View::setVisible(ControlId control, bool visible) {
+void Win32View::setVisible(FormControl control, bool visible) {
     const HWND window = controls_[control];
     const bool hadFocus = !visible && holdsFocus(window);
     ShowWindow(window, visible ? SW_SHOWNA : SW_HIDE);
@@ -36,7 +36,7 @@ void Win32View::setVisible(ControlId control, bool visible) {
     }
 }
 
-void Win32View::setEnabled(ControlId control, bool enabled) {
+void Win32View::setEnabled(FormControl control, bool enabled) {
     const HWND window = controls_[control];
     const bool hadFocus = !enabled && holdsFocus(window);
     EnableWindow(window, enabled ? TRUE : FALSE);
@@ -45,21 +45,21 @@ void Win32View::setEnabled(ControlId control, bool enabled) {
     }
 }
 
-void Win32View::setText(ControlId control, std::wstring_view text) {
+void Win32View::setText(FormControl control, std::wstring_view text) {
     SetWindowTextW(controls_[control], std::wstring(text).c_str());
     controls_.textChanged(control);
 }
 
-void Win32View::listClear(ControlId list) {
+void Win32View::listClear(FormControl list) {
     SendMessageW(controls_[list], LB_RESETCONTENT, 0, 0);
 }
 
-void Win32View::listAppend(ControlId list, std::wstring_view line) {
+void Win32View::listAppend(FormControl list, std::wstring_view line) {
     const std::wstring text(line);
     SendMessageW(controls_[list], LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
 }
 
-void Win32View::fileListSet(ControlId fileList, const NativePath& /*folder*/,
+void Win32View::fileListSet(FormControl fileList, const NativePath& /*folder*/,
                             const std::vector<NativePath>& entries) {
     const HWND box = controls_[fileList];
     SendMessageW(box, WM_SETREDRAW, FALSE, 0);
@@ -72,12 +72,12 @@ void Win32View::fileListSet(ControlId fileList, const NativePath& /*folder*/,
     InvalidateRect(box, nullptr, TRUE);
 }
 
-void Win32View::progressRange(ControlId bar, double minimum, double maximum) {
+void Win32View::progressRange(FormControl bar, double minimum, double maximum) {
     SendMessageW(controls_[bar], PBM_SETRANGE32, static_cast<WPARAM>(barUnits(minimum)),
                  static_cast<LPARAM>(barUnits(maximum)));
 }
 
-void Win32View::progressValue(ControlId bar, double value) {
+void Win32View::progressValue(FormControl bar, double value) {
     const HWND window = controls_[bar];
     SendMessageW(window, PBM_SETPOS, static_cast<WPARAM>(barUnits(value)), 0);
     // The conversion pass does not return to the message loop: paint the bar now.

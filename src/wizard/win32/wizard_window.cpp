@@ -4,7 +4,7 @@
 #include <string>
 #include <system_error>
 
-#include "control_ids.hpp"
+#include "child_window_ids.hpp"
 #include "dpi.hpp"
 #include "panel.hpp"
 #include "resource_ids.h"
@@ -211,22 +211,22 @@ LRESULT WizardWindow::onCreate(HWND window) {
 void WizardWindow::onCommand(int id, int code) {
     // Enter and Escape arrive as IDOK and IDCANCEL: the window has neither a default nor a
     // cancel button, so they do nothing. So does anything but a click on a live button.
-    const std::optional<ControlId> control = controlWithId(id);
+    const std::optional<FormControl> control = controlOfChildWindow(id);
     if (!form_ || !control || code != BN_CLICKED || !IsWindowEnabled((*controls_)[*control])) {
         return;
     }
     switch (*control) {
-        case ControlId::next1:
-            form_->next1Click();
+        case FormControl::nextButton:
+            form_->nextClick();
             break;
-        case ControlId::prev:
-            form_->prevClick();
+        case FormControl::backButton:
+            form_->backClick();
             break;
-        case ControlId::cancel:
+        case FormControl::cancelButton:
             form_->cancelClick();
             break;
-        case ControlId::getfile:
-            form_->getfileClick();
+        case FormControl::chooseFolderButton:
+            form_->chooseFolderClick();
             break;
         default:
             break;
@@ -248,8 +248,8 @@ void WizardWindow::onDpiChanged(UINT dpi, const RECT& suggested) {
 
 LRESULT WizardWindow::onCtlColorStatic(WPARAM wParam, LPARAM lParam) {
     const HDC dc = reinterpret_cast<HDC>(wParam);
-    const std::optional<ControlId> control =
-        controlWithId(GetDlgCtrlID(reinterpret_cast<HWND>(lParam)));
+    const std::optional<FormControl> control =
+        controlOfChildWindow(GetDlgCtrlID(reinterpret_cast<HWND>(lParam)));
     if (control && controlSpec(*control).colours == Colours::white) {
         SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
         SetBkColor(dc, GetSysColor(COLOR_WINDOW));
