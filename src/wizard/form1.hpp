@@ -1,7 +1,8 @@
 #pragma once
-// Form1, the wizard's one window object: the chosen site folder, the state of every control, the
-// handlers of the window's events, the folder choice and the conversion pass. The current page is
-// never stored: each click reads it from which page frame is visible.
+// Form1, the wizard's one window object: the page on screen, the chosen site folder, the handlers
+// of the window's events, the folder choice and the conversion pass.
+
+#include <cstdint>
 
 #include "conversion/native_path.hpp"
 
@@ -11,18 +12,21 @@
 
 namespace kq::wizard {
 
+// The wizard's pages, in the order the user meets them.
+enum class Page : std::uint8_t { welcome, folder, work, finish };
+
 class Form1 {
   public:
     // Starts on the welcome page, every control as the layout table creates it. `platform` and
     // `view` are borrowed and must outlive the form.
     Form1(WizardPlatform& platform, FormView& view);
 
-    // Events of the window.
+    // Clicks on the buttons. The window passes on only clicks on live buttons; each handler still
+    // does only what its page allows.
     void nextClick();
     void backClick();
     void cancelClick();
     void chooseFolderClick();
-    void sizeChanged();
 
   private:
     // Asks for the site folder and lists its scripts: the folder field shows the folder, the file
@@ -38,6 +42,8 @@ class Form1 {
     bool convertScripts();
     bool ensureScriptsListed();
 
+    // Hides the frame of the page on screen, shows the frame of `page` and keeps it as the page.
+    void turnTo(Page page);
     void showFolderPageFromWelcome();
     void showWelcomePageFromFolder();
     void showWorkPageAndConvert();
@@ -45,7 +51,9 @@ class Form1 {
     void showFinishPage();
 
     WizardPlatform& platform_;
+    FormView& view_;
     FormState state_;
+    Page page_ = Page::welcome;
     // The site folder exactly as the chooser gave it; empty until a folder is confirmed.
     NativePath folderPath_;
 };

@@ -26,18 +26,19 @@ class FormView {
 
     virtual void setVisible(FormControl control, bool visible) = 0;
     virtual void setEnabled(FormControl control, bool enabled) = 0;
-    // Caption of a button, text of a label or text box.
+    // Caption of a button, text of a label or of the folder field.
     virtual void setText(FormControl control, std::wstring_view text) = 0;
 
-    virtual void listClear(FormControl list) = 0;
-    virtual void listAppend(FormControl list, std::wstring_view line) = 0;
+    // The script list: emptied, or a line added at its end.
+    virtual void clearScriptList() = 0;
+    virtual void appendToScriptList(std::wstring_view line) = 0;
 
-    // The file list's folder and the file names it shows, in its order.
-    virtual void fileListSet(FormControl fileList, const NativePath& folder,
-                             const std::vector<NativePath>& entries) = 0;
+    // The file names the file list shows, in its order.
+    virtual void showFiles(const std::vector<NativePath>& names) = 0;
 
-    virtual void progressRange(FormControl bar, double minimum, double maximum) = 0;
-    virtual void progressValue(FormControl bar, double value) = 0;
+    // The progress bar's maximum (its minimum stays as the layout table has it) and its value.
+    virtual void setProgressMaximum(double maximum) = 0;
+    virtual void setProgress(double value) = 0;
 
     // The window's mouse pointer. Takes effect at once: the conversion pass does not return to
     // the message loop until it is done.

@@ -17,12 +17,11 @@ class Win32View final : public FormView {
     void setVisible(FormControl control, bool visible) override;
     void setEnabled(FormControl control, bool enabled) override;
     void setText(FormControl control, std::wstring_view text) override;
-    void listClear(FormControl list) override;
-    void listAppend(FormControl list, std::wstring_view line) override;
-    void fileListSet(FormControl fileList, const NativePath& folder,
-                     const std::vector<NativePath>& entries) override;
-    void progressRange(FormControl bar, double minimum, double maximum) override;
-    void progressValue(FormControl bar, double value) override;
+    void clearScriptList() override;
+    void appendToScriptList(std::wstring_view line) override;
+    void showFiles(const std::vector<NativePath>& names) override;
+    void setProgressMaximum(double maximum) override;
+    void setProgress(double value) override;
     void setPointer(MousePointer pointer) override;
 
     // The pointer the window shows over its client area.

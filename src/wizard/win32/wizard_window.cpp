@@ -169,9 +169,6 @@ LRESULT WizardWindow::dispatch(HWND window, UINT message, WPARAM wParam, LPARAM 
         case WM_COMMAND:
             onCommand(LOWORD(wParam), HIWORD(wParam));
             return 0;
-        case WM_SIZE:
-            onSize();
-            return 0;
         case WM_DPICHANGED:
             onDpiChanged(LOWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
             return 0;
@@ -230,12 +227,6 @@ void WizardWindow::onCommand(int id, int code) {
             break;
         default:
             break;
-    }
-}
-
-void WizardWindow::onSize() {
-    if (form_) {
-        form_->sizeChanged();
     }
 }
 

@@ -37,7 +37,6 @@ class WizardWindow {
     // One handler per message.
     LRESULT onCreate(HWND window);
     void onCommand(int id, int code);
-    void onSize();
     void onDpiChanged(UINT dpi, const RECT& suggested);
     // White labels on the window-background colour; every other static as the system draws it.
     LRESULT onCtlColorStatic(WPARAM wParam, LPARAM lParam);
@@ -47,7 +46,8 @@ class WizardWindow {
     void onDestroy();
     void onNcDestroy();
 
-    // The window's outer size for the inner area of the layout at `dpi`.
+    // The window's outer size for the inner area of the layout at `dpi`. The layout is fixed: a
+    // larger window shows empty area, a smaller one cuts controls off, so WM_SIZE needs no handler.
     SIZE outerSize(UINT dpi) const;
     void centreOnScreen();
 
