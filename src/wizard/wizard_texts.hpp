@@ -98,6 +98,8 @@ inline constexpr std::wstring_view windowEndedFromOutside =
     L"向导窗口没有经过“取消”或“完成”就被系统结束了，程序将退出。";
 inline constexpr std::wstring_view systemErrorCode = L"系统错误代码 ";
 inline constexpr std::wstring_view internalFailure = L"内部错误，程序将退出：";
+// The description of an unexpected error that carries none of its own.
+inline constexpr std::wstring_view unknownFailure = L"未知异常";
 
 }  // namespace kq::wizard::texts
 

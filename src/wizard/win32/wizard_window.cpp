@@ -48,9 +48,18 @@ void showFailure(HWND owner, const std::wstring& text) {
                 MB_ICONERROR | MB_OK);
 }
 
-// Something the program did not foresee went wrong inside a handler: say so, and end.
-void reportInternalFailure(HWND owner, const std::exception& failure) {
-    showFailure(owner, std::wstring(wizard::texts::internalFailure) + wideFromUtf8(failure.what()));
+// Something the program did not foresee went wrong inside a handler (`failure`, or an exception
+// of another kind when null): say so. Throws nothing: it runs where nothing may unwind.
+void reportInternalFailure(HWND owner, const std::exception* failure) noexcept {
+    try {
+        showFailure(owner, std::wstring(wizard::texts::internalFailure) +
+                               (failure != nullptr ? wideFromUtf8(failure->what())
+                                                   : std::wstring(wizard::texts::unknownFailure)));
+    } catch (...) {
+        // No memory even for the message: the fixed words alone, straight from their literals.
+        MessageBoxW(owner, wizard::texts::internalFailure.data(),
+                    wizard::texts::applicationTitle.data(), MB_ICONERROR | MB_OK);
+    }
 }
 
 // The system's error code and its words for it.
@@ -115,7 +124,7 @@ int WizardWindow::run(int showCommand) {
                                        (got < 0 ? systemReason(error) : std::wstring()));
         return 1;
     }
-    return 0;
+    return failed_ ? 1 : 0;
 }
 
 SIZE WizardWindow::outerSize(UINT dpi) const {
@@ -152,14 +161,24 @@ LRESULT CALLBACK WizardWindow::windowProc(HWND window, UINT message, WPARAM wPar
     if (self == nullptr) {
         return DefDlgProcW(window, message, wParam, lParam);
     }
-    // Nothing may unwind through the system's code that called this procedure.
+    // Nothing may unwind through the system's code that called this procedure, whatever its kind.
     try {
         return self->dispatch(window, message, wParam, lParam);
     } catch (const std::exception& failure) {
-        reportInternalFailure(window, failure);
-        self->onClose();
-        return 0;
+        self->endAfterFailure(window, &failure);
+    } catch (...) {
+        self->endAfterFailure(window, nullptr);
     }
+    return 0;
+}
+
+void WizardWindow::endAfterFailure(HWND window, const std::exception* failure) noexcept {
+    if (failed_) {
+        return;  // a handler run while the failure's box is up failed too: one box, one end
+    }
+    failed_ = true;
+    reportInternalFailure(window, failure);
+    onClose();
 }
 
 LRESULT WizardWindow::dispatch(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
