@@ -39,7 +39,7 @@ inline constexpr std::wstring_view welcomeTitle = L"欢迎使用 KQ-" KQ_HOST_NA
 inline constexpr std::wstring_view welcomeText =
     L"本向导将带您修改KQ7100的CGI文件，以便达到可以在" KQ_HOST_NAME L"的服务器上使用！";
 inline constexpr std::wstring_view buttonsHint =
-    L"点击“下一步”继续，点击“上一步”返回上一步，点击“取消”推出。";
+    L"点击“下一步”继续，点击“上一步”返回上一步，点击“取消”退出。";
 // The scripts are rewritten in place and the wizard keeps no backup: say so before anything runs.
 inline constexpr std::wstring_view backupNotice =
     L"注意：CGI 文件将被直接改写。请先停止网站服务器，备份网站文件夹，并在副本上操作。";
