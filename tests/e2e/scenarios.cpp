@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cwchar>
 #include <fstream>
 #include <iterator>
 #include <map>
@@ -18,6 +19,7 @@
 
 #include "cli/cli_texts.hpp"
 #include "driver.hpp"
+#include "wizard/form1.hpp"
 #include "wizard/form_layout.hpp"
 #include "wizard/wizard_texts.hpp"
 
@@ -27,6 +29,7 @@ namespace {
 
 namespace texts = wizard::texts;
 using enum wizard::FormControl;
+using wizard::Page;
 
 struct Context {
     fs::path wizard;  // kqwizard.exe
@@ -61,16 +64,18 @@ std::map<fs::path, std::string> readTree(const fs::path& folder) {
     return files;
 }
 
-// Of the four page frames only `page` is on screen.
-void expectPage(const Wizard& wizard, FormControl page, Checks& checks, const std::string& when,
+// Of the four page frames only the frame of `page` is on screen.
+void expectPage(const Wizard& wizard, Page page, Checks& checks, const std::string& when,
                 std::chrono::milliseconds timeout = 10s) {
+    // The frame of each page, in the order of Page.
+    constexpr std::array frames{welcomeFrame, folderFrame, workFrame, finishFrame};
+    const FormControl wanted = frames.at(static_cast<std::size_t>(page));
     const auto shown = [&] {
-        return std::ranges::all_of(
-            std::array{welcomeFrame, folderFrame, workFrame, finishFrame}, [&](FormControl frame) {
-                return (IsWindowVisible(wizard[frame]) != FALSE) == (frame == page);
-            });
+        return std::ranges::all_of(frames, [&](FormControl frame) {
+            return (IsWindowVisible(wizard[frame]) != FALSE) == (frame == wanted);
+        });
     };
-    checks.expect(waitUntil(shown, timeout), when + ": the page on screen is " + name(page));
+    checks.expect(waitUntil(shown, timeout), when + ": the page on screen is " + name(wanted));
 }
 
 void expectEnd(const Wizard& wizard, Checks& checks, const std::string& when) {
@@ -171,7 +176,17 @@ void expectLabelsFit(const Wizard& wizard, int dpi, Checks& checks, const std::s
 
 // --- Scenarios --------------------------------------------------------------------------------
 
+// The version record holds the build's version as four numbers, and as a string of the major
+// number, the minor in two digits and the fourth number in four ("1.05.0001" for 1.5.0.1).
 void version(const Context& context, Checks& checks) {
+    constexpr std::array<WORD, 4> built{KQ_VERSION_MAJOR, KQ_VERSION_MINOR, KQ_VERSION_PATCH,
+                                        KQ_VERSION_TWEAK};
+    std::array<wchar_t, 32> spelled{};
+    std::swprintf(spelled.data(), spelled.size(), L"%u.%02u.%04u", unsigned{built[0]},
+                  unsigned{built[1]}, unsigned{built[3]});
+    const std::string numbers = std::to_string(built[0]) + "." + std::to_string(built[1]) + "." +
+                                std::to_string(built[2]) + "." + std::to_string(built[3]);
+
     const std::wstring file = context.wizard.wstring();
     std::vector<char> record(GetFileVersionInfoSizeW(file.c_str(), nullptr));
     VS_FIXEDFILEINFO* fixed = nullptr;
@@ -182,11 +197,11 @@ void version(const Context& context, Checks& checks) {
                                 record.data()) &&
             VerQueryValueW(record.data(), L"\\", reinterpret_cast<void**>(&fixed), &size),
         "kqwizard.exe has a version record");
-    checks.expect(fixed->dwFileVersionMS == MAKELONG(5, 1) &&
-                      fixed->dwFileVersionLS == MAKELONG(1, 0) &&
-                      fixed->dwProductVersionMS == MAKELONG(5, 1) &&
-                      fixed->dwProductVersionLS == MAKELONG(1, 0),
-                  "file and product version 1.5.0.1");
+    const DWORD high = MAKELONG(built[1], built[0]);
+    const DWORD low = MAKELONG(built[3], built[2]);
+    checks.expect(fixed->dwFileVersionMS == high && fixed->dwFileVersionLS == low &&
+                      fixed->dwProductVersionMS == high && fixed->dwProductVersionLS == low,
+                  "file and product version " + numbers);
     const auto versionString = [&record](const wchar_t* name) {
         const std::wstring path = std::wstring(L"\\StringFileInfo\\080404b0\\") + name;
         wchar_t* value = nullptr;
@@ -198,8 +213,8 @@ void version(const Context& context, Checks& checks) {
     };
     checks.equal(versionString(L"ProductName"), texts::applicationTitle,
                  "ProductName (Chinese, PRC)");
-    checks.equal(versionString(L"FileVersion"), L"1.05.0001", "FileVersion");
-    checks.equal(versionString(L"ProductVersion"), L"1.05.0001", "ProductVersion");
+    checks.equal(versionString(L"FileVersion"), spelled.data(), "FileVersion");
+    checks.equal(versionString(L"ProductVersion"), spelled.data(), "ProductVersion");
 }
 
 // The window at the display's DPI: its title and inner size, every control's text at start, and
@@ -229,7 +244,7 @@ void layout(const Context& context, Checks& checks) {
     expectLabelsFit(wizard, dpi, checks, "at start");
 
     wizard.press(nextButton);
-    expectPage(wizard, folderFrame, checks, "next");
+    expectPage(wizard, Page::folder, checks, "next");
     SetWindowPos(form, nullptr, 0, 0, outer.right - outer.left + 150,
                  outer.bottom - outer.top + 100, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     checks.require(waitUntil([&] {
@@ -288,9 +303,9 @@ void road(const Context& context, Checks& checks) {
     }
 
     const Wizard wizard(context.wizard);
-    expectPage(wizard, welcomeFrame, checks, "at start");
+    expectPage(wizard, Page::welcome, checks, "at start");
     wizard.press(nextButton);
-    expectPage(wizard, folderFrame, checks, "next");
+    expectPage(wizard, Page::folder, checks, "next");
     checks.expect(waitUntil([&] { return wizard.enabled(backButton); }),
                   "next: the back button is live");
     checks.equal(wizard.text(heading), texts::folderHeading, "next: the heading");
@@ -319,7 +334,7 @@ void road(const Context& context, Checks& checks) {
         answer(wizard.dialog("the problem report"), std::wstring(texts::problemsIntro) + report,
                checks, "the problem report");
     }
-    expectPage(wizard, finishFrame, checks, "after the conversion", 120s);
+    expectPage(wizard, Page::finish, checks, "after the conversion", 120s);
     checks.equal(wizard.text(cancelButton), texts::finishCaption, "the finish page's button");
     checks.equal(wizard.text(finishMessage),
                  report.empty() ? texts::finishMessage : texts::finishMessageAfterProblems,
@@ -353,17 +368,17 @@ void reask(const Context& context, Checks& checks) {
 
     const Wizard wizard(context.wizard);
     wizard.press(nextButton);
-    expectPage(wizard, folderFrame, checks, "next");
+    expectPage(wizard, Page::folder, checks, "next");
     wizard.press(nextButton);
     const Dialog noFolder = wizard.dialog("next without a folder: the message");
-    expectPage(wizard, workFrame, checks, "while the message is up");
+    expectPage(wizard, Page::work, checks, "while the message is up");
     checks.expect(
         !wizard.enabled(backButton) && !wizard.enabled(nextButton) && !wizard.enabled(cancelButton),
         "while the message is up: every button is dead");
     answer(noFolder, texts::noFolderMessage, checks, "no folder");
     checks.require(wizard.dialog("after the message: the folder chooser").close(IDCANCEL),
                    "the chooser is cancelled");
-    expectPage(wizard, folderFrame, checks, "the chooser cancelled");
+    expectPage(wizard, Page::folder, checks, "the chooser cancelled");
 
     wizard.press(chooseFolderButton);
     choose(wizard, empty, checks, "choose folder");
@@ -376,7 +391,7 @@ void reask(const Context& context, Checks& checks) {
                std::wstring(texts::failureWords.afterName) +
                std::wstring(texts::failureWords.noRequireBlock),
            checks, "the problem report");
-    expectPage(wizard, finishFrame, checks, "after the problem report");
+    expectPage(wizard, Page::finish, checks, "after the problem report");
     checks.equal(wizard.text(finishMessage), texts::finishMessageAfterProblems,
                  "the finish message after the problem");
     wizard.press(cancelButton);
@@ -396,23 +411,23 @@ void keyboard(const Context& context, Checks& checks) {
     wizard.key(WM_KEYDOWN, VK_RETURN);
     wizard.key(WM_KEYDOWN, VK_ESCAPE);
     Sleep(500);
-    expectPage(wizard, welcomeFrame, checks, "Enter and Escape do nothing");
+    expectPage(wizard, Page::welcome, checks, "Enter and Escape do nothing");
     for (const FormControl control : {nextButton, cancelButton, leftBanner}) {
         wizard.key(WM_KEYDOWN, VK_TAB);
         focusOn(control, "Tab");
     }
     constexpr LPARAM alt = 1 << 29;
     wizard.key(WM_SYSCHAR, L'n', alt);
-    expectPage(wizard, folderFrame, checks, "Alt+N");
+    expectPage(wizard, Page::folder, checks, "Alt+N");
     wizard.key(WM_SYSCHAR, L'p', alt);
-    expectPage(wizard, welcomeFrame, checks, "Alt+P");
+    expectPage(wizard, Page::welcome, checks, "Alt+P");
     wizard.key(WM_SYSCHAR, L'n', alt);
-    expectPage(wizard, folderFrame, checks, "Alt+N again");
+    expectPage(wizard, Page::folder, checks, "Alt+N again");
     wizard.key(WM_SYSCHAR, L's', alt);
     checks.expect(wizard.dialog("Alt+S: the folder chooser").close(IDCANCEL),
                   "Alt+S opens the folder chooser");
     wizard.key(WM_SYSCHAR, L'p', alt);
-    expectPage(wizard, welcomeFrame, checks, "Alt+P again");
+    expectPage(wizard, Page::welcome, checks, "Alt+P again");
     wizard.key(WM_SYSCHAR, L'c', alt);
     expectEnd(wizard, checks, "Alt+C (cancelButton) on the welcome page");
 }

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "conversion/files/script_file.hpp"
 #include "scratch_folder.hpp"
 #include "texts/native_text.hpp"
 #include "wizard/form1.hpp"
@@ -220,25 +221,32 @@ TEST(Form1, AsksForAFolderUntilOneWithScriptsIsChosen) {
     expectPage(w.window, Page::finish);
 }
 
-TEST(Form1, ChoosingAnotherFolderListsOnlyItsScripts) {
+TEST(Form1, AFolderAnotherRunHoldsIsLeftAsItWasAndCanBeTriedAgain) {
     Wizard w;
     ScratchFolder scratch;
-    const auto first = scratch.folder("first");
-    const auto second = scratch.folder("second");
-    writeBytes(first / "a.cgi", "");
-    for (const char* name : {"b.cgi", "C.CGI", "c.cgi.bak", ".cgi"}) {
-        writeBytes(second / name, "");
-    }
+    const auto site = makeSite(scratch);
+    const std::string before = kqtest::readBytes(site / "a.cgi");
     w.form.nextClick();
-    w.platform.answers = {first, second};
+    w.platform.answers = {site};
     w.form.chooseFolderClick();
-    w.form.chooseFolderClick();
-    EXPECT_EQ(w.window.controls.at(folderField).text, wideFromPath(second.native()));
-#ifdef _WIN32
-    EXPECT_THAT(w.window.list, ElementsAre(L".cgi", L"b.cgi"));  // only the hidden attribute hides
-#else
-    EXPECT_THAT(w.window.list, ElementsAre(L"b.cgi"));
-#endif
+    {
+        const std::optional<FolderLock> otherRun = lockFolder(site.native());
+        ASSERT_TRUE(otherRun.has_value());
+        w.form.nextClick();
+    }
+    EXPECT_THAT(w.platform.messages, ElementsAre(std::wstring(texts::folderBusyMessage)));
+    EXPECT_THAT(w.platform.workPageUnderMessage, ElementsAre(true));
+    EXPECT_EQ(kqtest::readBytes(site / "a.cgi"), before);
+    // Back on the folder page with every button live, the folder and its scripts kept.
+    expectPage(w.window, Page::folder);
+    EXPECT_TRUE(w.window.controls.at(chooseFolderButton).enabled);
+    EXPECT_THAT(w.window.pointers, ElementsAre(MousePointer::busy, MousePointer::normal));
+    EXPECT_THAT(w.window.list, ElementsAre(L"a.cgi", L"b.cgi", L"c.cgi"));
+
+    // Once the other run has let go, next converts.
+    w.form.nextClick();
+    expectPage(w.window, Page::finish);
+    EXPECT_NE(kqtest::readBytes(site / "a.cgi"), before);
 }
 
 TEST(Form1, CancelEndsTheProgramOnEveryPageWhereItIsLive) {
