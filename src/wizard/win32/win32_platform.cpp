@@ -10,10 +10,6 @@
 
 namespace kq::wizard::win32 {
 
-namespace {
-
-// The file-system path of a folder the chooser returned, at any length; nothing when the shell
-// has none for it.
 std::optional<NativePath> folderPathOf(PCIDLIST_ABSOLUTE folder) {
     // Room for the longest path the system has, so that a folder deeper than MAX_PATH comes
     // whole; the shell fails rather than cut a path that does not fit.
@@ -25,8 +21,6 @@ std::optional<NativePath> folderPathOf(PCIDLIST_ABSOLUTE folder) {
     path.resize(std::wcslen(path.c_str()));
     return path;  // exactly as the shell gives it
 }
-
-}  // namespace
 
 std::optional<NativePath> Win32Platform::browseForFolder() {
     const std::wstring title(texts::chooserTitle);  // stays valid until the chooser has returned

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <shlobj.h>
+
 #include <optional>
 
 #include "wizard/wizard_platform.hpp"
@@ -22,5 +24,9 @@ class Win32Platform final : public WizardPlatform {
   private:
     HWND form_;
 };
+
+// The file-system path of a folder the chooser returned, at any length; nothing when the shell
+// has none for it.
+std::optional<NativePath> folderPathOf(PCIDLIST_ABSOLUTE folder);
 
 }  // namespace kq::wizard::win32
