@@ -34,8 +34,8 @@ struct ShownWindow final : FormView {
         std::wstring text;
     };
     std::map<FormControl, Control> controls;
-    std::vector<std::wstring> list;
-    std::vector<std::wstring> files;
+    std::vector<std::wstring> scriptList;
+    std::vector<std::wstring> fileList;
     double maximum = progressAtStart.maximum;
     std::vector<double> values;  // every value the bar was set to, in order
     std::vector<MousePointer> pointers;
@@ -48,12 +48,12 @@ struct ShownWindow final : FormView {
     void setVisible(FormControl c, bool v) override { controls[c].visible = v; }
     void setEnabled(FormControl c, bool e) override { controls[c].enabled = e; }
     void setText(FormControl c, std::wstring_view t) override { controls[c].text = t; }
-    void clearScriptList() override { list.clear(); }
-    void appendToScriptList(std::wstring_view line) override { list.emplace_back(line); }
+    void clearScriptList() override { scriptList.clear(); }
+    void appendToScriptList(std::wstring_view line) override { scriptList.emplace_back(line); }
     void showFiles(const std::vector<NativePath>& names) override {
-        files.clear();
+        fileList.clear();
         for (const auto& name : names) {
-            files.push_back(wideFromPath(name));
+            fileList.push_back(wideFromPath(name));
         }
     }
     void setProgressMaximum(double max) override { maximum = max; }
@@ -145,8 +145,8 @@ TEST(Form1, WalksThePagesAndChoosesTheFolder) {
     w.form.chooseFolderClick();
     EXPECT_EQ(w.platform.choosersOpened, 1);
     EXPECT_EQ(w.window.controls.at(folderField).text, wideFromPath(site.native()));
-    EXPECT_THAT(w.window.files, ElementsAre(L"a.cgi", L"b.cgi", L"c.cgi", L"readme.txt"));
-    EXPECT_THAT(w.window.list, ElementsAre(L"a.cgi", L"b.cgi", L"c.cgi"));
+    EXPECT_THAT(w.window.fileList, ElementsAre(L"a.cgi", L"b.cgi", L"c.cgi", L"readme.txt"));
+    EXPECT_THAT(w.window.scriptList, ElementsAre(L"a.cgi", L"b.cgi", L"c.cgi"));
 
     // Back and forth keeps the choice; a cancelled choice keeps it and lists it afresh.
     w.form.backClick();
@@ -156,7 +156,7 @@ TEST(Form1, WalksThePagesAndChoosesTheFolder) {
     writeBytes(site / "d.cgi", "print 2;\r\n");
     w.form.chooseFolderClick();
     EXPECT_EQ(w.window.controls.at(folderField).text, wideFromPath(site.native()));
-    EXPECT_THAT(w.window.list, ElementsAre(L"a.cgi", L"b.cgi", L"c.cgi", L"d.cgi"));
+    EXPECT_THAT(w.window.scriptList, ElementsAre(L"a.cgi", L"b.cgi", L"c.cgi", L"d.cgi"));
     expectPage(w.window, Page::folder);
     EXPECT_TRUE(w.platform.messages.empty());
     EXPECT_FALSE(w.platform.ended);
@@ -179,7 +179,7 @@ TEST(Form1, ConvertsAndShowsTheFinishPageWithWhatWasNotDone) {
                                           std::wstring(texts::failureWords.afterName) +
                                           std::wstring(texts::failureWords.noRequireBlock));
     EXPECT_TRUE(w.platform.workPageUnderMessage[0]);
-    EXPECT_THAT(w.window.list, ElementsAre(std::wstring(texts::completionLine)));
+    EXPECT_THAT(w.window.scriptList, ElementsAre(std::wstring(texts::completionLine)));
     EXPECT_EQ(w.window.controls.at(finishMessage).text, texts::finishMessageAfterProblems);
     expectPage(w.window, Page::finish);
 
@@ -242,7 +242,7 @@ TEST(Form1, AFolderAnotherRunHoldsIsLeftAsItWasAndCanBeTriedAgain) {
     expectPage(w.window, Page::folder);
     EXPECT_TRUE(w.window.controls.at(chooseFolderButton).enabled);
     EXPECT_THAT(w.window.pointers, ElementsAre(MousePointer::busy, MousePointer::normal));
-    EXPECT_THAT(w.window.list, ElementsAre(L"a.cgi", L"b.cgi", L"c.cgi"));
+    EXPECT_THAT(w.window.scriptList, ElementsAre(L"a.cgi", L"b.cgi", L"c.cgi"));
 
     // Once the other run has let go, next converts.
     w.form.nextClick();
