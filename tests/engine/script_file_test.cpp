@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 
+#include "conversion/files/script_batch.hpp"
 #include "conversion/files/script_file.hpp"
 #include "conversion/files/system_file.hpp"
 #include "scratch_folder.hpp"
@@ -36,27 +37,28 @@ struct FailureCase {
 };
 
 // The new text staged and put in place at once; the first failure on the way.
-Status writeNow(const fs::path& folder, std::string_view text) {
+Status writeNow(const fs::path& folder, std::string_view text, HoldBudget budget = {}) {
     ScriptBatch batch(folder.native());
-    StagedScript staged;
-    staged.name = script;
-    std::optional<StagedScript> back = batch.stage(std::move(staged), text);
-    if (!back) {
-        back = std::move(batch.commit().front());
+    if (Status staged = batch.stage(0, script, text, budget); !staged) {
+        return staged;
     }
-    if (back->failure) {
-        return *back->failure;
+    if (auto met = batch.commit().front().failure) {
+        return *met;
     }
     return Done{};
 }
 
 // The script read, and its read channel closed at once.
-Status readNow(const fs::path& folder) {
-    auto read = readScript(folder.native(), script);
+Status readNow(const fs::path& folder, HoldBudget& budget) {
+    auto read = readScript(folder.native(), script, budget);
     if (!read) {
         return read.failure();
     }
     return Done{};
+}
+Status readNow(const fs::path& folder) {
+    HoldBudget budget;
+    return readNow(folder, budget);
 }
 
 void putScript(const fs::path& folder) {
@@ -111,7 +113,8 @@ TEST(ScriptFile, AFolderEndingInASeparatorNamesTheSameFile) {
     fs::path folder = scratch.path();
     folder += fs::path::preferred_separator;
     ASSERT_TRUE(writeNow(folder, "new").ok());
-    auto read = readScript(folder, script);
+    HoldBudget budget;
+    auto read = readScript(folder, script, budget);
     ASSERT_TRUE(read.ok());
     EXPECT_EQ(read.value().text, "new");
     EXPECT_EQ(kqtest::snapshot(scratch.path()).size(), 1U) << "a temporary file was left";
@@ -125,7 +128,8 @@ TEST(ScriptFile, ALargeScriptComesBackByteForByte) {
         bytes += static_cast<char>(i * 7 % 256);
     }
     kqtest::writeBytes(scratch / "x.cgi", bytes);
-    auto read = readScript(scratch.path().native(), script);
+    HoldBudget budget;
+    auto read = readScript(scratch.path().native(), script, budget);
     ASSERT_TRUE(read.ok());
     EXPECT_EQ(read.value().text, bytes);
     read.value().close();
@@ -135,11 +139,11 @@ TEST(ScriptFile, ALargeScriptComesBackByteForByte) {
 
 TEST(ScriptFile, AFolderIsHeldByOneRunAtATime) {
     ScratchFolder scratch;
-    std::optional<FolderLock> first = lockFolder(scratch.path().native());
-    ASSERT_TRUE(first.has_value());
-    EXPECT_FALSE(lockFolder(scratch.path().native()).has_value());
+    std::optional<Result<FolderLock, FolderBusy>> first = lockFolder(scratch.path().native());
+    ASSERT_TRUE(first->ok());
+    EXPECT_FALSE(lockFolder(scratch.path().native()).ok());
     first.reset();
-    EXPECT_TRUE(lockFolder(scratch.path().native()).has_value());
+    EXPECT_TRUE(lockFolder(scratch.path().native()).ok());
     EXPECT_TRUE(fs::is_empty(scratch.path())) << "the lock left something in the folder";
 }
 
@@ -245,16 +249,6 @@ TEST_P(HeldScript, IsWaitedForABoundedTime) {
 INSTANTIATE_TEST_SUITE_P(Cases, HeldScript, testing::ValuesIn(heldCases),
                          [](const auto& param) { return std::string(param.param.name); });
 
-TEST(ScriptFile, OnlyAFileHeldForAMomentIsWaitedFor) {
-    constexpr long deletePending = static_cast<long>(0xC0000056);
-    EXPECT_TRUE(platform::heldForAMoment(ERROR_SHARING_VIOLATION, 0));
-    EXPECT_TRUE(platform::heldForAMoment(ERROR_LOCK_VIOLATION, 0));
-    EXPECT_TRUE(platform::heldForAMoment(ERROR_ACCESS_DENIED, deletePending));
-    EXPECT_FALSE(platform::heldForAMoment(ERROR_ACCESS_DENIED, static_cast<long>(0xC0000022)));
-    EXPECT_FALSE(platform::heldForAMoment(ERROR_FILE_NOT_FOUND, deletePending));
-    EXPECT_FALSE(platform::heldForAMoment(ERROR_WRITE_PROTECT, 0));
-}
-
 TEST(ScriptFile, FilesAreNamedToTheSystemWithoutLengthLimitOrDeviceNames) {
     wchar_t current[MAX_PATH] = {};
     GetCurrentDirectoryW(MAX_PATH, current);
@@ -287,7 +281,8 @@ TEST(ScriptFile, TheReadChannelLetsNobodyWriteUntilItIsClosed) {
         CloseHandle(writer);
         return opened;
     };
-    auto read = readScript(scratch.path(), script);
+    HoldBudget budget;
+    auto read = readScript(scratch.path(), script, budget);
     ASSERT_TRUE(read.ok());
     EXPECT_FALSE(openForWriting());
     read.value().close();
