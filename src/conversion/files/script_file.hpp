@@ -7,7 +7,8 @@
 // stage the new text; the staged texts of a batch are put in place together.
 //
 // Bytes are never translated: no line-end conversion, no stop at 0x1A, no final line end added.
-// Every function that can fail returns a Result: its value, or what it met.
+// A function that can fail returns a Result: its value, or what it met. Two say why they need
+// none: removeLeftoverTemporaries and linkTarget.
 
 #include <optional>
 #include <string>
