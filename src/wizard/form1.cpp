@@ -184,12 +184,12 @@ bool Form1::convertScripts() {
         view_.setProgress(static_cast<double>(index));
     };
     const SiteReport site = convertSite(state_.fileListFolder(), scripts, options);
-    if (site.folderBusy) {
+    if (!site) {
         // Another run holds the folder: nothing was touched, and the user may try again.
         platform_.showErrorMessage(texts::folderBusyMessage);
         return false;
     }
-    if (const auto problems = problemsOf(site.scripts); !problems.empty()) {
+    if (const auto problems = problemsOf(site.value()); !problems.empty()) {
         platform_.showErrorMessage(problemMessage(problems));
         // The finish page that follows must not claim that everything was done.
         view_.setText(finishMessage, texts::finishMessageAfterProblems);

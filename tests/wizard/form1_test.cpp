@@ -231,8 +231,8 @@ TEST(Form1, AFolderAnotherRunHoldsIsLeftAsItWasAndCanBeTriedAgain) {
     w.platform.answers = {site};
     w.form.chooseFolderClick();
     {
-        const std::optional<FolderLock> otherRun = lockFolder(site.native());
-        ASSERT_TRUE(otherRun.has_value());
+        const auto otherRun = lockFolder(site.native());
+        ASSERT_TRUE(otherRun.ok());
         w.form.nextClick();
     }
     EXPECT_THAT(w.platform.messages, ElementsAre(std::wstring(texts::folderBusyMessage)));

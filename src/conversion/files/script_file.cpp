@@ -1,4 +1,5 @@
-// Whole-file reading and writing of scripts: the parts that do not depend on the platform.
+// Reading scripts whole, the wait for a held script, the tidying of a killed run's temporary files
+// and their names: portable, over the system's primitives.
 
 #include "conversion/files/script_file.hpp"
 
@@ -6,7 +7,7 @@
 #include <array>
 #include <chrono>
 #include <cstddef>
-#include <iterator>
+#include <thread>
 #include <utility>
 
 #include "conversion/files/system_file.hpp"
@@ -14,6 +15,10 @@
 namespace kq {
 
 namespace {
+
+// Room reserved beyond a script's size when it is read, so that the rewrites, which insert a
+// few hundred bytes, work within the same buffer instead of copying the whole script.
+constexpr std::size_t rewriteRoom = std::size_t{64} * 1024;
 
 // Hexadecimal digits after the prefix in a temporary file's name: the 64 bits of the mixed value.
 constexpr std::size_t temporaryNameDigits = 16;
@@ -30,76 +35,60 @@ bool isTemporaryFileName(NativeView name) {
                        [](auto c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); });
 }
 
+// Every byte of the file into a buffer of its size and room to grow, in one read where the
+// system allows.
+platform::SystemResult<std::string> readToEnd(const FileHandle& file) {
+    const auto size = platform::sizeOf(file);
+    if (!size) {
+        return size.failure();
+    }
+    std::string bytes;
+    bytes.reserve(size.value() + rewriteRoom);
+    platform::makePresent(bytes);
+    bytes.resize(size.value());
+    std::size_t have = 0;
+    for (;;) {
+        if (have == bytes.size()) {
+            bytes.resize(have + rewriteRoom);  // the end, or a file that grew meanwhile
+        }
+        const auto got = platform::readSome(file, bytes.data() + have, bytes.size() - have);
+        if (!got) {
+            return got.failure();
+        }
+        if (got.value() == 0) {
+            bytes.resize(have);
+            return bytes;
+        }
+        have += got.value();
+    }
+}
+
 }  // namespace
 
-Result<OpenScript> readScript(const NativePath& folder, const NativePath& name) {
-    auto opened = platform::openForReading(joinPath(folder, name));
-    if (!opened) {
-        return platform::failureOf(name, opened.failure());
+bool HoldBudget::pause() {
+    constexpr unsigned longestPause = 320;
+    if (leftMilliseconds_ == 0) {
+        return false;
     }
-    auto read = platform::readToEnd(opened.value());
+    const unsigned pause = std::min(nextMilliseconds_, leftMilliseconds_);
+    std::this_thread::sleep_for(std::chrono::milliseconds(pause));
+    leftMilliseconds_ -= pause;
+    nextMilliseconds_ = std::min(2 * nextMilliseconds_, longestPause);
+    return true;
+}
+
+Result<OpenScript> readScript(const NativePath& folder, const NativePath& name,
+                              HoldBudget& budget) {
+    const NativePath file = joinPath(folder, name);
+    auto opened = budget.untilReleased([&file] { return platform::openForReading(file); });
+    if (!opened) {
+        return failureOf(name, opened.failure());
+    }
+    auto read = readToEnd(opened.value());
     if (!read) {
-        return platform::failureOf(name, read.failure());
+        return failureOf(name, read.failure());
     }
     return OpenScript{std::move(read).value(), std::move(opened).value()};
-}
-
-Status checkWritable(const NativePath& folder, const NativePath& name) {
-    const platform::SystemStatus checked = platform::checkReplaceable(joinPath(folder, name));
-    if (!checked) {
-        return platform::failureOf(name, checked.failure());
-    }
-    return Done{};
-}
-
-struct ScriptBatch::State {
-    std::vector<platform::Staged> staged;
-    std::vector<StagedScript> kept;
-    platform::OpenFolders folders;
-};
-
-ScriptBatch::ScriptBatch(NativePath folder)
-    : folder_(std::move(folder)), state_(std::make_unique<State>()) {}
-
-ScriptBatch::~ScriptBatch() = default;
-
-std::optional<StagedScript> ScriptBatch::stage(StagedScript script, std::string_view text) {
-    auto written = platform::writeTemporary(joinPath(folder_, script.name), text, state_->folders);
-    if (!written) {
-        script.failure = platform::failureOf(script.name, written.failure());
-        return script;
-    }
-    state_->staged.push_back({std::move(script), std::move(written).value(), std::nullopt});
-    return std::nullopt;
-}
-
-void ScriptBatch::keep(StagedScript script) {
-    state_->kept.push_back(std::move(script));
-}
-
-std::size_t ScriptBatch::size() const {
-    return state_->staged.size();
-}
-
-bool ScriptBatch::outOfRoom(const ScriptFailure& failure) {
-    return failure.kind == FailureKind::cannotWrite && platform::outOfRoom(failure.error);
-}
-
-std::vector<StagedScript> ScriptBatch::commit() {
-    platform::putInPlace(state_->staged, state_->kept, folder_, state_->folders);
-    std::vector<StagedScript> scripts;
-    scripts.reserve(state_->staged.size() + state_->kept.size());
-    for (platform::Staged& staged : state_->staged) {
-        if (staged.met) {
-            staged.script.failure = platform::failureOf(staged.script.name, *staged.met);
-        }
-        scripts.push_back(std::move(staged.script));
-    }
-    std::move(state_->kept.begin(), state_->kept.end(), std::back_inserter(scripts));
-    state_->staged.clear();
-    state_->kept.clear();
-    state_->folders = {};
-    return scripts;
 }
 
 void removeLeftoverTemporaries(const NativePath& folder) {
@@ -110,7 +99,10 @@ void removeLeftoverTemporaries(const NativePath& folder) {
     for (const platform::FolderEntry& entry : entries.value()) {
         // Only plain files: a folder or a link with such a name is not ours.
         if (entry.plainFile && isTemporaryFileName(entry.name)) {
-            platform::removeFile(joinPath(folder, entry.name));
+            const NativePath file = joinPath(folder, entry.name);
+            HoldBudget budget;  // the wait a script gets
+            // One that stays is harmless, never taken for a script, and tried again next run.
+            static_cast<void>(budget.untilReleased([&file] { return platform::removeFile(file); }));
         }
     }
 }

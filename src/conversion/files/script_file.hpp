@@ -1,18 +1,18 @@
 #pragma once
-// Reading a script whole and writing it back whole, in place, without ever leaving it cut short.
+// Reading a script whole, and what a run needs of a site folder besides: its lock, the tidying of
+// what a killed run left, and where links lead. Writing scripts back is script_batch.hpp's.
 //
 // Reading opens the script on the read channel, which the value it returns holds until that
 // value is closed or ends. The order is always: read, rewrite in memory, close the read channel,
 // stage the new text; the staged texts of a batch are put in place together.
 //
 // Bytes are never translated: no line-end conversion, no stop at 0x1A, no final line end added.
+// A function that can fail returns a Result: its value, or what it met. Two say why they need
+// none: removeLeftoverTemporaries and linkTarget.
 
-#include <cstddef>
-#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "conversion/files/file_handle.hpp"
 #include "conversion/native_path.hpp"
@@ -25,6 +25,31 @@ namespace kq {
 // ends in ".cgi", so a temporary file is never taken for a script.
 inline constexpr std::string_view temporaryPrefix = ".kqwizard-tmp-";
 
+// How long one script may wait, in all, for another program that holds it for a moment (a virus
+// scanner, the search indexer, a backup or sync client, an editor): about two seconds, spent on
+// whichever of its steps meets the hold (the open of its reading, its replacement, the removal
+// of its temporary file), in pauses that grow from 10 ms to 320 ms. Only Windows holds files so.
+class HoldBudget {
+  public:
+    // Runs `step` (which returns a Result whose failure is a SystemFailure) again after a pause
+    // while it fails on a held file and the budget lasts; its last result.
+    template <typename Step>
+    auto untilReleased(Step step) {
+        auto result = step();
+        while (!result && result.failure().held && pause()) {
+            result = step();
+        }
+        return result;
+    }
+
+  private:
+    // Pauses and counts the pause as spent; false, without a pause, once all is spent.
+    bool pause();
+
+    unsigned leftMilliseconds_ = 2000;
+    unsigned nextMilliseconds_ = 10;
+};
+
 // A script read whole. Its read channel stays open, so that nobody writes the script meanwhile,
 // until close() or the end of the value, whichever comes first.
 struct OpenScript {
@@ -36,94 +61,33 @@ struct OpenScript {
 };
 
 // Opens the script on the read channel and reads all of its bytes. Only regular files (or links
-// to them) are read; a FIFO or device is refused without waiting.
+// to them) are read; a FIFO or device is refused without waiting. A script held by another
+// program is waited for from `budget`.
 // The script's path is the folder, the system's separator and the name, joined as they stand.
-Result<OpenScript> readScript(const NativePath& folder, const NativePath& name);
-
-// One script on its way through a batch and back. The conversion makes one for every script it
-// writes, or leaves as it is in a real run, and hands it down; the batch hands it back with what
-// it met.
-struct StagedScript {
-    std::size_t index = 0;   // its place in the script list
-    NativePath name;         // as listed, e.g. "post.cgi"
-    bool rewritten = false;  // given a new text; otherwise left as it is
-    bool updated = false;    // the new text brings an earlier version's conversion up to date
-    std::string before;      // its text before and after, kept only to show the change
-    std::string after;
-    // Why the script is not, or is not known to be, in place. Set before staging, it is what the
-    // user must check in a script that is written all the same; a failure of the batch's own
-    // replaces it.
-    std::optional<ScriptFailure> failure;
-};
-
-// New texts for scripts of one folder, put in place together.
-//
-// Staging a script writes its new text to a temporary file in the script's own folder (the
-// folder of the file it finally leads to, for a link). On POSIX the temporary file is given the
-// script's owner and permission bits there and then, and on Linux the disk write of a large one
-// (a megabyte or more) is started at once; on Windows the script's attributes are given to it by
-// commit, after its flush, and a script that another program holds for a moment is waited for.
-// commit() makes every staged text durable, then renames each over its script, then flushes each
-// folder of the batch once, which makes the renames durable: a script holds its old or its new
-// bytes whenever the machine stops, and the work of waiting for the disk is shared by the whole
-// batch. A read-only script is not staged (FailureKind::readOnly); a missing one is not created
-// (FailureKind::cannotWrite). A script that is not put in place keeps its old content, and no
-// temporary file remains. When a folder's flush fails (an error that only says that the file system
-// flushes no folders is none), every script of the batch in that folder comes back with
-// FailureKind::notConfirmed, or folderNotConfirmed for a kept one.
-class ScriptBatch {
-  public:
-    explicit ScriptBatch(NativePath folder);
-    ~ScriptBatch();
-    ScriptBatch(const ScriptBatch&) = delete;
-    ScriptBatch& operator=(const ScriptBatch&) = delete;
-
-    // Writes `text`, the script's new text, to its temporary file and keeps the script. When that
-    // fails the script is not kept: it comes back at once, with its failure.
-    std::optional<StagedScript> stage(StagedScript script, std::string_view text);
-    // Keeps a script that is left as it is: commit flushes its folder with the others, so that
-    // what an earlier run put in place there is confirmed on the disk.
-    void keep(StagedScript script);
-    // How many scripts are staged (kept ones not counted).
-    std::size_t size() const;
-    // Whether staging failed for want of room, which the staged texts, once in place, may give
-    // back (the old contents they replace are freed then).
-    static bool outOfRoom(const ScriptFailure& failure);
-    // Every staged script back, in the order staged, then the kept ones, each with the failure it
-    // met; the batch is empty afterwards.
-    std::vector<StagedScript> commit();
-
-  private:
-    struct State;  // the staged and kept scripts, with the platform's temporary files and folders
-    NativePath folder_;
-    std::unique_ptr<State> state_;
-};
-
-// Makes every check that staging makes before it writes, and writes nothing: what a dry run
-// reports for a script it would write.
-Status checkWritable(const NativePath& folder, const NativePath& name);
+Result<OpenScript> readScript(const NativePath& folder, const NativePath& name, HoldBudget& budget);
 
 // An exclusive hold on a site folder for one conversion, released when the value ends (and by
 // the system when the process ends), so that two runs never write in one folder at once.
 struct FolderLock {
     FileHandle handle;  // empty where the system offers no lock: the run goes on without one
 };
-// The lock, or nothing when another process holds it.
-std::optional<FolderLock> lockFolder(const NativePath& folder);
+// The lock, or FolderBusy when another process holds it.
+Result<FolderLock, FolderBusy> lockFolder(const NativePath& folder);
 
 // Removes the temporary files that a run killed in the middle of a write left in `folder`: the
 // regular files named temporaryPrefix and 16 lower-case hexadecimal digits. One that cannot be
-// removed stays for the next run. Meant for the start of a pass, when no write of this program is
-// under way there.
+// removed (or a folder that cannot be listed) stays as it is for the next run: what a killed run
+// left is harmless, never taken for a script. Meant for the start of a pass, when no write of
+// this program is under way there.
 void removeLeftoverTemporaries(const NativePath& folder);
 
 // The file that the script `name` of `folder` finally leads to when that name is a symbolic
-// link (its temporary files are made in that file's folder); nullopt for any other name, and
+// link (its temporary files are made in that file's folder); nothing for any other name, and
 // for a link that leads nowhere.
 std::optional<NativePath> linkTarget(const NativePath& folder, const NativePath& name);
 
 // The path of a file or folder with every link followed, in the one spelling the system gives
-// it; nothing when it leads nowhere.
-std::optional<NativePath> finalPath(const NativePath& path);
+// it; the failure (FailureKind::cannotRead) when it leads nowhere.
+Result<NativePath, SystemFailure> finalPath(const NativePath& path);
 
 }  // namespace kq

@@ -1,65 +1,70 @@
 #pragma once
-// The system calls under script reading and writing that the portable part of the script file
-// layer (script_file.cpp, script_list.cpp) builds on: one implementation per platform
-// (system_file_posix.cpp, system_file_windows.cpp), which also implement lockFolder, linkTarget
-// and finalPath of script_file.hpp themselves. Private to the script file layer.
+// The system's primitives under script reading and writing, on which the portable part of the
+// file layer (script_file.cpp, script_batch.cpp, script_list.cpp) builds the one protocol of
+// reading and of putting new texts in place: one implementation per system
+// (system_file_posix.cpp, system_file_windows.cpp), each a handful of system calls with no loop
+// over a batch. They also implement lockFolder, linkTarget and finalPath of script_file.hpp.
+// Private to the file layer.
 //
-// Every call that can fail returns a SystemResult: its value, or the kind of failure and the
-// system's reason, to which the caller adds the script's name.
+// Every primitive that can fail returns a SystemResult: its value, or the kind of failure and
+// the system's reason (and whether the file is held for a moment), to which the caller adds the
+// script's name. Each makes one try: waiting for a held file is the caller's (HoldBudget).
 
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <memory>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <system_error>
 #include <vector>
 
 #include "conversion/files/file_handle.hpp"
-#include "conversion/files/script_file.hpp"
+#include "conversion/native_path.hpp"
 #include "conversion/result.hpp"
 #include "conversion/script_failure.hpp"
 
 namespace kq::platform {
 
-// What a failed system step reports.
-struct SystemFailure {
-    FailureKind kind;
-    std::error_code error;
-};
-
-// The same, as the failure of the script `name`.
-inline ScriptFailure failureOf(const NativePath& name, const SystemFailure& failure) {
-    return {name, failure.kind, failure.error};
-}
-
 template <typename T>
 using SystemResult = Result<T, SystemFailure>;
 using SystemStatus = SystemResult<Done>;
 
+// Every reason is reported in the system category, whether the system or this layer chose it.
+inline std::error_code systemError(int code) {
+    return {code, std::system_category()};
+}
+// The system's reason for the call that has just failed on this thread (errno, GetLastError).
+std::error_code lastError();
+inline SystemFailure cannotRead(std::error_code error) {
+    return {FailureKind::cannotRead, error};
+}
+inline SystemFailure cannotWrite(std::error_code error) {
+    return {FailureKind::cannotWrite, error};
+}
+// Done when `fine` (the call succeeded, or failed in a way that means nothing here), else the
+// reason of the call that has just failed, as FailureKind::cannotWrite.
+inline SystemStatus cannotWriteUnless(bool fine) {
+    if (fine) {
+        return Done{};
+    }
+    return cannotWrite(lastError());
+}
+
+// Reading.
+
 // Opens an existing regular file, or a link to one, for reading. Never blocks, not even on a
 // FIFO; anything but a regular file is refused (FailureKind::cannotRead).
 SystemResult<FileHandle> openForReading(const NativePath& file);
+// The size of an open file (FailureKind::cannotRead).
+SystemResult<std::size_t> sizeOf(const FileHandle& file);
+// Makes the pages of a large buffer present in one call where the system has one: page by page,
+// their faults would cost more than the reading itself.
+void makePresent(std::string& buffer);
+// Reads at most `room` bytes into `into`: how many, 0 at the end (FailureKind::cannotRead).
+SystemResult<std::size_t> readSome(const FileHandle& file, char* into, std::size_t room);
 
-// Room reserved beyond a script's size when it is read, so that the rewrites, which insert a
-// few hundred bytes, work within the same buffer instead of copying the whole script.
-inline constexpr std::size_t rewriteRoom = std::size_t{64} * 1024;
-
-// Reads every byte of the file into a buffer of its size and room to grow, in one read where the
-// system allows (FailureKind::cannotRead).
-SystemResult<std::string> readToEnd(const FileHandle& file);
-
-// Makes the checks that ScriptBatch::stage makes before it writes (and, on POSIX, that the
-// folder takes a new file and that the owner can be kept), and writes nothing.
-SystemStatus checkReplaceable(const NativePath& file);
-
-// Name of the temporary file for one write attempt: temporaryPrefix and hexadecimal digits
-// mixed from `processId`, the clock and `attempt`. Never ends in ".cgi".
-NativePath temporaryFileName(std::uint64_t processId, unsigned attempt);
-
-// How many names a replacement tries before it gives up on finding a free one.
-inline constexpr unsigned temporaryNameAttempts = 64;
+// Folders.
 
 // One entry of a folder.
 struct FolderEntry {
@@ -73,47 +78,101 @@ struct FolderEntry {
 // when the folder cannot be listed).
 SystemResult<std::vector<FolderEntry>> folderEntries(const NativePath& folder);
 
-// Removes the file if the system lets it.
-void removeFile(const NativePath& file);
+// Removes a file (FailureKind::cannotWrite).
+SystemStatus removeFile(const NativePath& file);
 
-// The system's steps under ScriptBatch, which keeps the scripts and hands them back.
+// A folder that a batch writes in, opened once: the system's own. On POSIX the temporary files
+// are made, renamed and flushed through it; Windows opens a folder only to flush it.
+struct Folder;
+// Which folder a Folder is, so that each is flushed once however many paths name it: POSIX tells
+// its file system and its number there; Windows, which would have to open it to tell, names it
+// by its path in the system's final spelling.
+struct FolderIdentity {
+    std::uint64_t fileSystem = 0;
+    std::uint64_t number = 0;
+    NativePath path;
+    friend bool operator==(const FolderIdentity&, const FolderIdentity&) = default;
+};
 
-// A staged script's new text, in a temporary file beside the file it replaces, and what is known
-// of that file: the platform's own. Ending it closes the temporary file and removes it, unless
-// putInPlace has put it in its file's place.
+// The folder at `path`, as the folder of a file to replace (FailureKind::cannotWrite).
+SystemResult<std::shared_ptr<const Folder>> openFolder(const NativePath& path);
+SystemResult<FolderIdentity> identityOf(const Folder& folder);
+// Flushes a folder's entries, which makes the replacements in it durable. Done also where the
+// file system flushes no folders: that error says nothing of the replacements.
+SystemStatus flushFolder(const Folder& folder);
+
+// The folders of one batch, each opened once, by its path.
+class Folders {
+  public:
+    SystemResult<std::shared_ptr<const Folder>> open(const NativePath& path);
+
+  private:
+    std::map<NativePath, std::shared_ptr<const Folder>> open_;
+};
+
+// The folder of the file that `file` finally leads to (FailureKind::cannotWrite).
+SystemResult<NativePath> finalFolderOf(const NativePath& file);
+
+// Replacing a script.
+
+// A script's final file, its folder and what the system says of it, and the temporary file made
+// beside it: the system's own. Ending it closes the temporary file if it is open; removing it is
+// the protocol's step (removeTemporary).
 struct Replacement;
 struct EndReplacement {
     void operator()(Replacement* replacement) const noexcept;
 };
 using OwnedReplacement = std::unique_ptr<Replacement, EndReplacement>;
 
-// One staged script of a batch, with its replacement, and the failure it met on its way into
-// place, which is its failure once the batch hands it back.
-struct Staged {
-    StagedScript script;
-    OwnedReplacement replacement;
-    std::optional<SystemFailure> met;
-};
+// The checks made before anything is written: finds the file `file` finally leads to and its
+// folder (opened through `folders`), and refuses a file that is missing (this replaces a
+// script, it never creates one) or no regular file (FailureKind::cannotWrite), or read-only
+// (FailureKind::readOnly).
+SystemResult<OwnedReplacement> examine(const NativePath& file, Folders& folders);
+// What a dry run checks beyond examine: on POSIX, that the folder takes a new file and that the
+// file's owner can be kept.
+SystemStatus checkReplaceable(const Replacement& replacement);
 
-#if defined(_WIN32)
-// None: a folder is opened only to be flushed, and then closed.
-struct OpenFolders {};
-#else
-// The folders that a batch writes in, each opened once, by its path as resolved: its temporary
-// files are made, renamed and flushed through them.
-using OpenFolders = std::map<NativePath, std::shared_ptr<const FileHandle>>;
-#endif
+// This process's number, which temporary file names mix in.
+std::uint64_t processId();
+// Name of the temporary file for one write attempt: temporaryPrefix and hexadecimal digits
+// mixed from `processId`, the clock and `attempt`. Never ends in ".cgi".
+NativePath temporaryFileName(std::uint64_t processId, unsigned attempt);
+// How many names a replacement tries before it gives up on finding a free one.
+inline constexpr unsigned temporaryNameAttempts = 64;
+// Creates the temporary file `name` beside the file to replace, new and open for writing
+// (FailureKind::cannotWrite; the system's own error when the name is taken: alreadyExists).
+SystemStatus createTemporary(Replacement& replacement, const NativePath& name);
+bool alreadyExists(std::error_code error);
+// Writes some of `bytes` to the temporary file: how many (FailureKind::cannotWrite).
+SystemResult<std::size_t> writeSome(const Replacement& replacement, std::string_view bytes);
+// On POSIX gives the written temporary file the script's owner, then its permission bits
+// (changing the owner may clear the set-user and set-group bits); elsewhere nothing.
+SystemStatus keepOwnerAndMode(const Replacement& replacement);
+// On Linux starts the disk write of a large temporary file of `size` bytes at once, while the
+// next scripts are converted; elsewhere nothing.
+void startWriteBack(const Replacement& replacement, std::size_t size);
 
-// Makes the checks of checkReplaceable, then writes `bytes` to a new temporary file beside the
-// file that `file` leads to (on POSIX with that file's owner and permission bits).
-SystemResult<OwnedReplacement> writeTemporary(const NativePath& file, std::string_view bytes,
-                                              OpenFolders& folders);
-
-// Puts the replacements of the staged scripts in place, as ScriptBatch::commit describes, and
-// sets what each met; flushes the folder of each kept script of `folder`, whose failure it sets
-// (FailureKind::folderNotConfirmed) when that fails.
-void putInPlace(std::vector<Staged>& staged, std::vector<StagedScript>& kept,
-                const NativePath& folder, OpenFolders& folders);
+// The file system the temporary file is on.
+std::uint64_t fileSystemOf(const Replacement& replacement);
+// Flushes the file system the temporary file is on, where one flush reports every write error
+// on it since the files were opened (syncfs, from Linux 5.8 on): then it serves every file of a
+// batch there. A failure where there is no such flush.
+SystemStatus flushFileSystem(const Replacement& replacement);
+// Flushes the temporary file by itself.
+SystemStatus flushTemporary(const Replacement& replacement);
+// Closes the temporary file, checked: the last chance for a delayed write error to show.
+SystemStatus closeTemporary(Replacement& replacement);
+// On Windows gives the closed temporary file the script's attributes; elsewhere nothing.
+SystemStatus giveAttributes(const Replacement& replacement);
+// Puts the temporary file in the place of its file: renamed (POSIX), or moved with write-through
+// (Windows). A failure with FailureKind::notConfirmed means that it is in place all the same,
+// not known to be on the disk.
+SystemStatus replace(Replacement& replacement);
+// The folder the file and its temporary file stand in.
+const Folder& targetFolder(const Replacement& replacement);
+// Closes the temporary file if it is open, and removes it (FailureKind::cannotWrite).
+SystemStatus removeTemporary(Replacement& replacement);
 
 // Whether a write failed with this error for want of room on the disk or in the user's quota.
 bool outOfRoom(std::error_code error);
@@ -125,12 +184,6 @@ bool outOfRoom(std::error_code error);
 // like a device ("nul.cgi") is an ordinary file. The last name is kept as it stands; a path
 // already in that form is kept whole. Messages show the user's path, never this one.
 NativePath systemPath(NativeView path);
-
-// Whether a failed open, replacement or removal met a file that another program holds for a
-// moment (a virus scanner, the search indexer, a backup or an editor): a sharing or lock
-// violation, or access denied (`error`) on a file that is being deleted (`ntStatus`
-// STATUS_DELETE_PENDING). Such a step is tried again after a short pause.
-bool heldForAMoment(unsigned long error, long ntStatus);
 #endif
 
 #if defined(__linux__)
