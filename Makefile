@@ -3,8 +3,8 @@
 #
 #   make deps    install the missing Debian packages (apt-get; sudo when not root)
 #   make build   configure and build the linux, windows and dist presets
-#   make test    deps, build, format-check, then the linux tests, the windows tests under Wine and
-#                the packages
+#   make test    deps, build, format-check, tidy, then the linux tests, the windows tests under Wine
+#                and the packages
 #   make check   the quick loop: build the linux preset and run its tests but the long fault suite
 #   make format  clang-format every C++ file in place; make format-check only says what would change
 #   make tidy    clang-tidy over src/ as the linux and windows builds compile it
@@ -41,6 +41,7 @@ build: deps
 	cmake --build --preset dist -j$(JOBS)
 
 test: deps build format-check
+	tools/run-tidy.sh
 	tools/run-tests.sh
 
 # The linux tests without the traced fault suite, which alone takes over a minute; make test runs

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "conversion/rewrite_literals.hpp"
+#include "conversion/rewrite/rewrite_literals.hpp"
 
 namespace kqbench {
 

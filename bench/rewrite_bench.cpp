@@ -23,8 +23,8 @@
 #include <string>
 #include <string_view>
 
-#include "conversion/library_switch.hpp"
-#include "conversion/upload_rewrite.hpp"
+#include "conversion/rewrite/library_switch.hpp"
+#include "conversion/rewrite/upload_rewrite.hpp"
 #include "goal_reporter.hpp"
 
 namespace {
@@ -86,7 +86,7 @@ std::string forumScript(std::size_t size) {
 std::size_t convertIn(std::string& work, const std::string& script) {
     work.assign(script);
     if (kq::switchLibrary(work)) {
-        benchmark::DoNotOptimize(kq::stp61(work));
+        benchmark::DoNotOptimize(kq::rewritePostUpload(work));
     }
     benchmark::DoNotOptimize(work.data());
     return work.size();
@@ -113,7 +113,7 @@ std::size_t switchOnce(const std::string& script) {
 
 std::size_t uploadOnce(const std::string& script) {
     std::string scriptText = script;
-    benchmark::DoNotOptimize(kq::stp61(scriptText));
+    benchmark::DoNotOptimize(kq::rewritePostUpload(scriptText));
     benchmark::DoNotOptimize(scriptText.data());
     return scriptText.size();
 }

@@ -15,10 +15,10 @@
 #include <string_view>
 #include <vector>
 
-#include "conversion/cp936.hpp"
-#include "conversion/library_switch.hpp"
-#include "conversion/text_search.hpp"
-#include "conversion/upload_rewrite.hpp"
+#include "conversion/rewrite/library_switch.hpp"
+#include "conversion/rewrite/upload_rewrite.hpp"
+#include "conversion/text/cp936.hpp"
+#include "conversion/text/text_search.hpp"
 #include "reference_rewrite.hpp"
 
 namespace {
@@ -99,7 +99,7 @@ void checkUpload(std::string_view script, bool post) {
     const ref::UploadResult expected =
         ref::rewriteUpload(script, post ? ref::Upload::post : ref::Upload::profile);
     std::string text(script);
-    const bool readLoopFound = post ? kq::stp61(text) : kq::Stp62(text);
+    const bool readLoopFound = post ? kq::rewritePostUpload(text) : kq::rewriteProfileUpload(text);
     check(text == expected.text, "upload rewrite differs from the step-by-step result");
     check(readLoopFound == expected.readLoopFound, "read loop found by one side only");
 }

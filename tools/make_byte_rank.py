@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Prints the byte-rank table of src/conversion/text_search.cpp, made from a corpus of scripts.
+"""Prints the byte-rank table of src/conversion/text/text_search.cpp, made from a corpus of scripts.
 
     python3 tools/make_byte_rank.py [FILE_OR_FOLDER ...]    # default: <repo>/examples/demo-site
 

@@ -12,7 +12,7 @@
 // windows.h first: shellapi.h needs its types.
 #include <shellapi.h>
 
-#include "conversion/local_memory.hpp"
+#include "texts/local_memory.hpp"
 #endif
 
 namespace kq::cli {

@@ -1,11 +1,11 @@
 #pragma once
 // Every text that kqconvert shows, exactly as the user sees it; those it shares with the wizard
-// are written once, in conversion/shared_texts.hpp. "%1", "%2"... mark where fillIn (fill_in.hpp)
+// are written once, in texts/shared_texts.hpp. "%1", "%2"... mark where fillIn (fill_in.hpp)
 // puts a name, a reason or a number.
 
 #include <string_view>
 
-#include "conversion/shared_texts.hpp"
+#include "texts/shared_texts.hpp"
 
 namespace kq::cli::texts {
 

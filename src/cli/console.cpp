@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <string>
 
-#include "conversion/native_text.hpp"
+#include "texts/native_text.hpp"
 
 #ifdef _WIN32
 #include <windows.h>

@@ -3,8 +3,8 @@
 #include <array>
 #include <optional>
 
-#include "conversion/cp936.hpp"
-#include "conversion/native_text.hpp"
+#include "conversion/text/cp936.hpp"
+#include "texts/native_text.hpp"
 
 #ifdef _WIN32
 #include <windows.h>

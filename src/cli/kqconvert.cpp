@@ -1,16 +1,15 @@
 #include "kqconvert.hpp"
 
 #include <string>
-#include <system_error>
 
 #include "cli_texts.hpp"
-#include "conversion/native_text.hpp"
-#include "conversion/script_list.hpp"
+#include "conversion/files/script_list.hpp"
 #include "conversion/site_conversion.hpp"
 #include "display_text.hpp"
 #include "fill_in.hpp"
 #include "progress_line.hpp"
 #include "system_reason.hpp"
+#include "texts/native_text.hpp"
 #include "unified_diff.hpp"
 
 namespace kq::cli {
@@ -23,15 +22,15 @@ void writeMessage(ConsoleStream& errors, std::wstring_view text) {
 }
 
 ExitStatus convertFolder(const CommandLine& line, ConsoleStream& out, ConsoleStream& errors) {
-    std::error_code listError;
-    const std::vector<NativePath> files = listFolderFiles(line.folder, listError);
-    if (listError) {
-        writeMessage(errors, fillIn(texts::cannotListFolder,
-                                    {displayName(line.folder), systemReason(listError)}));
+    const auto files = listFolderFiles(line.folder);
+    if (!files) {
+        writeMessage(errors,
+                     fillIn(texts::cannotListFolder,
+                            {displayName(line.folder), systemReason(files.failure().error)}));
         return ExitStatus::cannotRun;
     }
     // The wizard's two checks; the folder is given once, so there is no second chance.
-    const std::vector<NativePath> scripts = scriptNames(files);
+    const std::vector<NativePath> scripts = scriptNames(files.value());
     if (line.folder.empty() || scripts.empty()) {
         writeMessage(errors, line.folder.empty() ? texts::noFolderMessage : texts::noScriptMessage);
         writeMessage(errors, texts::nothingChanged);
@@ -54,11 +53,11 @@ ExitStatus convertFolder(const CommandLine& line, ConsoleStream& out, ConsoleStr
     }
     const SiteReport site = convertSite(line.folder, scripts, options);
     progress.clear();
-    if (site.folderBusy) {
+    if (!site) {
         writeMessage(errors, fillIn(texts::folderBusy, {displayName(line.folder)}));
         return ExitStatus::cannotRun;
     }
-    const std::vector<ScriptReport>& reports = site.scripts;
+    const std::vector<ScriptReport>& reports = site.value();
 
     for (const ScriptReport& report : reports) {
         out.write(scriptLine(report, line.dryRun) + L"\n");

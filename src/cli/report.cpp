@@ -4,17 +4,16 @@
 #include <cstddef>
 
 #include "cli_texts.hpp"
-#include "conversion/failure_text.hpp"
 #include "display_text.hpp"
 #include "fill_in.hpp"
+#include "texts/failure_text.hpp"
 
 namespace kq::cli {
 
 std::wstring scriptLine(const ScriptReport& report, bool dryRun) {
     const std::wstring name = displayName(report.name);
     // A problem names the script and says why, in the wizard's words.
-    const std::wstring problem =
-        report.failure ? describeFailure(name, *report.failure, texts::failureWords) : name;
+    const std::wstring problem = report.failure ? describeFailure(name, *report.failure) : name;
     switch (report.outcome) {
         case ScriptOutcome::converted:
             return fillIn(dryRun ? texts::wouldConvert : texts::converted, {name});

@@ -1,8 +1,8 @@
 #include "system_reason.hpp"
 
 #include "cli_texts.hpp"
-#include "conversion/failure_text.hpp"
 #include "fill_in.hpp"
+#include "texts/failure_text.hpp"
 
 namespace kq::cli {
 

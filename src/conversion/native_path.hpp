@@ -32,16 +32,18 @@ constexpr bool isSeparator(NativeChar c) {
 #endif
 }
 
-// Folder, the system's separator, name, joined as they stand: a folder that already ends in a
-// separator gives a doubled one, which names the same file.
+// Folder, the system's separator, name; a folder that already ends in a separator (a root such
+// as "/" or "C:\", or a folder given so) keeps its own.
 inline NativePath joinPath(NativeView folder, NativeView name) {
     NativePath joined(folder);
-    joined += pathSeparator;
+    if (joined.empty() || !isSeparator(joined.back())) {
+        joined += pathSeparator;
+    }
     joined += name;
     return joined;
 }
 
-// The last component of a path, and everything before its last separator.
+// The last component of a path.
 inline NativeView fileNameOf(NativeView path) {
     std::size_t start = path.size();
     while (start > 0 && !isSeparator(path[start - 1])) {
@@ -49,10 +51,19 @@ inline NativeView fileNameOf(NativeView path) {
     }
     return path.substr(start);
 }
+
+// The folder of a path: everything before its last component, without the separator that ends
+// it, but for a root, which keeps it ("/", "C:\", "\\?\C:\"): without it, "C:" would be the
+// drive's current folder, "\\?\C:" the volume itself. Empty for a bare name.
 inline NativeView folderOf(NativeView path) {
-    const NativeView name = fileNameOf(path);
-    NativeView folder = path.substr(0, path.size() - name.size());
-    if (folder.size() > 1 && isSeparator(folder.back())) {
+    NativeView folder = path.substr(0, path.size() - fileNameOf(path).size());
+#if defined(_WIN32)
+    const bool root =
+        folder.size() == 1 || (folder.size() >= 2 && folder[folder.size() - 2] == ':');
+#else
+    const bool root = folder.size() == 1;
+#endif
+    if (!folder.empty() && !root) {
         folder.remove_suffix(1);
     }
     return folder;

@@ -5,7 +5,7 @@
 #include <utility>
 #include <variant>
 
-#include "script_failure.hpp"
+#include "conversion/script_failure.hpp"
 
 namespace kq {
 

@@ -1,9 +1,10 @@
 #pragma once
-// What went wrong with one script: the value every failing engine operation hands back.
+// What went wrong with one script: the value every failing engine operation hands back; and what
+// a failed system step reports before it is known which script it concerns.
 
 #include <system_error>
 
-#include "native_path.hpp"
+#include "conversion/native_path.hpp"
 
 namespace kq {
 
@@ -26,5 +27,22 @@ struct ScriptFailure {
     FailureKind kind;
     std::error_code error;  // the system's reason, when a system call failed; empty otherwise
 };
+
+// What a failed system step reports: the kind of failure and the system's reason.
+struct SystemFailure {
+    FailureKind kind;
+    std::error_code error;
+    // The file is held for a moment by another program (a virus scanner, the search indexer, a
+    // backup): the same step may succeed after a pause. Only Windows holds files so.
+    bool held = false;
+};
+
+// The same, as the failure of the script `name`.
+inline ScriptFailure failureOf(const NativePath& name, const SystemFailure& failure) {
+    return {name, failure.kind, failure.error};
+}
+
+// Another run holds the site folder: nothing was read or written.
+struct FolderBusy {};
 
 }  // namespace kq

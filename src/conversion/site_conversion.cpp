@@ -1,13 +1,15 @@
-#include "site_conversion.hpp"
+#include "conversion/site_conversion.hpp"
 
 #include <algorithm>
 #include <cassert>
+#include <map>
 #include <set>
 #include <string>
 
-#include "library_switch.hpp"
-#include "script_file.hpp"
-#include "upload_rewrite.hpp"
+#include "conversion/files/script_batch.hpp"
+#include "conversion/files/script_file.hpp"
+#include "conversion/rewrite/library_switch.hpp"
+#include "conversion/rewrite/upload_rewrite.hpp"
 
 namespace kq {
 
@@ -40,8 +42,18 @@ UploadRewriteFunction uploadRewriteOf(const NativePath& name,
 // enough open files, many enough that the waits for the disk are shared.
 constexpr std::size_t batchSize = 256;
 
-// One run over the list. Every script's report is made once, from what the script came back
-// with: at once for a script that is not staged, when its batch is put in place for one that is.
+// What the conversion made of one script: its new text, and what the user must check in it by
+// hand though it is written.
+struct Conversion {
+    bool rewritten = false;  // given a new text; otherwise left as it is
+    bool updated = false;    // the new text brings an earlier version's conversion up to date
+    std::string before;      // its text before and after, kept only to show the change
+    std::string after;
+    std::optional<ScriptFailure> toCheckByHand;  // an upload script whose read loop was not found
+};
+
+// One run over the list. Every script's report is made once, from what it came back with: at
+// once for a script that is not staged, when its batch is put in place for one that is.
 class SiteRun {
   public:
     // `finalFolder` is where the folder's own files stand, with every link followed.
@@ -67,16 +79,19 @@ class SiteRun {
 
   private:
     // Whether the script is staged; one that is not is reported.
-    bool stage(StagedScript script, std::string_view text);
+    bool stage(std::size_t index, Conversion conversion, std::string_view text, HoldBudget& budget);
     void commit();
-    void report(StagedScript script);
+    // `met` is what reading or writing the script met.
+    void report(std::size_t index, Conversion conversion, std::optional<ScriptFailure> met);
 
     const NativePath& folder_;
     const NativePath& finalFolder_;
     const std::vector<NativePath>& names_;
     const SiteOptions& options_;
     ScriptBatch batch_;
-    // Where the files staged for stand, with every link followed.
+    // The scripts in the batch, by index, and where the files staged for stand, with every link
+    // followed.
+    std::map<std::size_t, Conversion> inBatch_;
     std::set<NativePath> stagedFiles_;
     std::vector<std::optional<ScriptReport>> reports_;
 };
@@ -87,31 +102,31 @@ void SiteRun::convert(std::size_t index, const std::optional<NativePath>& target
     if (batch_.size() == batchSize || stagedFiles_.contains(file)) {
         commit();
     }
-    StagedScript script;
-    script.index = index;
-    script.name = name;
-    auto read = readScript(folder_, name);
+    Conversion conversion;
+    HoldBudget budget;
+    auto read = readScript(folder_, name, budget);
     if (!read) {
-        script.failure = read.failure();
-        return report(std::move(script));
+        return report(index, std::move(conversion), read.failure());
     }
     std::string& scriptText = read.value().text;
     if (options_.onChange) {
-        script.before = scriptText;
+        conversion.before = scriptText;
     }
     if (!hasPackageMarker(scriptText)) {
         // A script an earlier version converted gets what this version inserts instead, and
         // nothing else.
-        script.updated = updateEarlierConversion(scriptText);
+        conversion.updated = updateEarlierConversion(scriptText);
         read.value().close();
-        if (!script.updated) {
-            script.before = {};  // no change to show
-            if (options_.dryRun) {
-                return report(std::move(script));
+        if (!conversion.updated) {
+            conversion.before = {};  // no change to show
+            if (!options_.dryRun) {
+                // Left as it is, but its folder is flushed with the batch: an earlier run may have
+                // put this script in place without learning whether that reached the disk.
+                batch_.confirmFolderOf(index, name);
+                inBatch_.emplace(index, std::move(conversion));
+                return;
             }
-            // Left as it is, but its folder is flushed with the batch: an earlier run may have
-            // put this script in place without learning whether that reached the disk.
-            return batch_.keep(std::move(script));
+            return report(index, std::move(conversion), std::nullopt);
         }
     } else {
         // What an earlier version inserted in it is brought up to date first, so that the
@@ -120,8 +135,8 @@ void SiteRun::convert(std::size_t index, const std::optional<NativePath>& target
         const bool switched = switchLibrary(scriptText);
         read.value().close();
         if (!switched) {
-            script.failure = ScriptFailure{name, FailureKind::noRequireBlock, {}};
-            return report(std::move(script));
+            return report(index, std::move(conversion),
+                          ScriptFailure{name, FailureKind::noRequireBlock, {}});
         }
         // The four upload scripts get their upload rewrite (by exact name: "POST.cgi" gets none)
         // before the one write, so that a failed write leaves the old script whole rather than a
@@ -129,22 +144,22 @@ void SiteRun::convert(std::size_t index, const std::optional<NativePath>& target
         // tell from a finished one.
         if (const auto uploadRewrite = uploadRewriteOf(name, target);
             uploadRewrite != nullptr && !uploadRewrite(scriptText)) {
-            script.failure = ScriptFailure{name, FailureKind::readLoopNotFound, {}};
+            conversion.toCheckByHand = ScriptFailure{name, FailureKind::readLoopNotFound, {}};
         }
     }
-    script.rewritten = true;
+    conversion.rewritten = true;
     if (options_.onChange) {
-        script.after = scriptText;
+        conversion.after = scriptText;
     }
     if (options_.dryRun) {
-        if (Status writable = checkWritable(folder_, name); !writable) {
-            script.failure = writable.failure();
-        } else if (options_.onScriptWritten) {
+        Status writable = checkWritable(folder_, name);
+        if (writable && options_.onScriptWritten) {
             options_.onScriptWritten(index);
         }
-        return report(std::move(script));
+        return report(index, std::move(conversion),
+                      writable ? std::nullopt : std::optional(writable.failure()));
     }
-    if (stage(std::move(script), scriptText)) {
+    if (stage(index, std::move(conversion), scriptText, budget)) {
         stagedFiles_.insert(file);
         if (options_.onScriptWritten) {
             options_.onScriptWritten(index);
@@ -152,47 +167,47 @@ void SiteRun::convert(std::size_t index, const std::optional<NativePath>& target
     }
 }
 
-bool SiteRun::stage(StagedScript script, std::string_view text) {
-    const std::optional<ScriptFailure> found = script.failure;
-    std::optional<StagedScript> refused = batch_.stage(std::move(script), text);
+bool SiteRun::stage(std::size_t index, Conversion conversion, std::string_view text,
+                    HoldBudget& budget) {
+    Status staged = batch_.stage(index, names_[index], text, budget);
     // On a full disk the staged texts hold room that their old contents give back once they are
     // in place: then there may be room for this one.
-    if (refused && ScriptBatch::outOfRoom(*refused->failure) && batch_.size() > 0) {
+    if (!staged && ScriptBatch::outOfRoom(staged.failure()) && batch_.size() > 0) {
         commit();
-        refused->failure = found;
-        refused = batch_.stage(std::move(*refused), text);
+        staged = batch_.stage(index, names_[index], text, budget);
     }
-    if (refused) {
-        report(std::move(*refused));
+    if (!staged) {
+        report(index, std::move(conversion), staged.failure());
         return false;
     }
+    inBatch_.emplace(index, std::move(conversion));
     return true;
 }
 
 void SiteRun::commit() {
-    for (StagedScript& script : batch_.commit()) {
-        report(std::move(script));
+    for (BatchOutcome& outcome : batch_.commit()) {
+        auto script = inBatch_.extract(outcome.index);
+        report(outcome.index, std::move(script.mapped()), std::move(outcome.failure));
     }
     stagedFiles_.clear();
 }
 
-void SiteRun::report(StagedScript script) {
-    // The new text is in place also when only the read loop was missed, or when the disk did not
-    // confirm it: the change is shown then too.
-    const bool inPlace =
-        script.rewritten &&
-        (!script.failure || script.failure->kind == FailureKind::readLoopNotFound ||
-         script.failure->kind == FailureKind::notConfirmed);
+void SiteRun::report(std::size_t index, Conversion conversion, std::optional<ScriptFailure> met) {
+    // The new text is in place also when the disk did not confirm it: the change is shown then
+    // too, as it is when only the read loop was missed.
+    const bool inPlace = conversion.rewritten && (!met || met->kind == FailureKind::notConfirmed);
     if (inPlace && options_.onChange) {
-        options_.onChange(script.name, script.before, script.after);
+        options_.onChange(names_[index], conversion.before, conversion.after);
     }
-    const ScriptOutcome outcome = script.failure     ? outcomeOf(*script.failure)
-                                  : script.updated   ? ScriptOutcome::updated
-                                  : script.rewritten ? ScriptOutcome::converted
-                                                     : ScriptOutcome::leftAlone;
-    assert(!reports_[script.index]);  // each script is reported once
-    reports_[script.index].emplace(
-        ScriptReport{std::move(script.name), outcome, std::move(script.failure)});
+    // What reading or writing met comes first: a script not written needs no check by hand.
+    std::optional<ScriptFailure> failure =
+        met ? std::move(met) : std::move(conversion.toCheckByHand);
+    const ScriptOutcome outcome = failure                ? outcomeOf(*failure)
+                                  : conversion.updated   ? ScriptOutcome::updated
+                                  : conversion.rewritten ? ScriptOutcome::converted
+                                                         : ScriptOutcome::leftAlone;
+    assert(!reports_[index]);  // each script is reported once
+    reports_[index].emplace(ScriptReport{names_[index], outcome, std::move(failure)});
 }
 
 std::vector<ScriptReport> SiteRun::finish() {
@@ -209,13 +224,12 @@ std::vector<ScriptReport> SiteRun::finish() {
 
 SiteReport convertSite(const NativePath& folder, const std::vector<NativePath>& names,
                        const SiteOptions& options) {
-    SiteReport site;
-    const std::optional<FolderLock> lock = lockFolder(folder);
+    const auto lock = lockFolder(folder);
     if (!lock) {
-        site.folderBusy = true;
-        return site;
+        return lock.failure();
     }
-    const NativePath finalFolder = finalPath(folder).value_or(folder);
+    const auto followed = finalPath(folder);
+    const NativePath finalFolder = followed ? followed.value() : folder;
     // A link's file is written in the folder it is in: what a killed run left there is removed
     // too, once, before the first write there. The site folder itself is tidied first.
     std::set<NativePath> tidiedFolders{finalFolder};
@@ -230,8 +244,7 @@ SiteReport convertSite(const NativePath& folder, const std::vector<NativePath>& 
         }
         run.convert(index, target);
     }
-    site.scripts = run.finish();
-    return site;
+    return run.finish();
 }
 
 std::vector<ScriptReport> problemsOf(const std::vector<ScriptReport>& reports) {

@@ -15,8 +15,9 @@
 #include <string_view>
 #include <vector>
 
-#include "native_path.hpp"
-#include "script_failure.hpp"
+#include "conversion/native_path.hpp"
+#include "conversion/result.hpp"
+#include "conversion/script_failure.hpp"
 
 namespace kq {
 
@@ -48,11 +49,9 @@ struct SiteOptions {
         onChange;
 };
 
-struct SiteReport {
-    // Another run was converting the folder: nothing was read or written, and `scripts` is empty.
-    bool folderBusy = false;
-    std::vector<ScriptReport> scripts;  // one per name, in the same order
-};
+// One report per name, in the same order; or FolderBusy when another run was converting the
+// folder, and nothing was read or written.
+using SiteReport = Result<std::vector<ScriptReport>, FolderBusy>;
 
 // Converts the scripts `names` of `folder`, in order, holding the folder against other runs. A
 // failing script keeps its old content and the others are still converted. What a run killed in

@@ -3,15 +3,15 @@
 #include <string>
 #include <vector>
 
-#include "conversion/failure_text.hpp"
-#include "conversion/native_text.hpp"
-#include "conversion/script_list.hpp"
+#include "conversion/files/script_list.hpp"
 #include "conversion/site_conversion.hpp"
+#include "texts/failure_text.hpp"
+#include "texts/native_text.hpp"
 #include "wizard_texts.hpp"
 
 namespace kq::wizard {
 
-using enum ControlId;
+using enum FormControl;
 
 namespace {
 
@@ -20,29 +20,44 @@ std::wstring problemMessage(const std::vector<ScriptReport>& problems) {
     std::wstring message(texts::problemsIntro);
     for (const ScriptReport& report : problems) {
         message += L'\n';
-        message +=
-            describeFailure(wideFromPath(report.name), report.failure.value(), texts::failureWords);
+        message += describeFailure(wideFromPath(report.name), report.failure.value());
     }
     return message;
 }
 
+// The frame that holds each page.
+FormControl frameOf(Page page) {
+    switch (page) {
+        case Page::welcome:
+            return welcomeFrame;
+        case Page::folder:
+            return folderFrame;
+        case Page::work:
+            return workFrame;
+        case Page::finish:
+            return finishFrame;
+    }
+    return welcomeFrame;
+}
+
 }  // namespace
 
-Form1::Form1(WizardPlatform& platform, FormView& view) : platform_(platform), state_(view) {}
+Form1::Form1(WizardPlatform& platform, FormView& view)
+    : platform_(platform), view_(view), state_(view) {}
 
 // --- Events ---
 
-void Form1::next1Click() {
-    // Welcome is tested first, then Frame2; on the work and finish pages nothing happens.
-    if (state_.visible(Welcome)) {
+void Form1::nextClick() {
+    // On the work and finish pages next does nothing.
+    if (page_ == Page::welcome) {
         showFolderPageFromWelcome();
-    } else if (state_.visible(Frame2)) {
+    } else if (page_ == Page::folder) {
         showWorkPageAndConvert();
     }
 }
 
-void Form1::prevClick() {
-    if (state_.visible(Frame2)) {
+void Form1::backClick() {
+    if (page_ == Page::folder) {
         showWelcomePageFromFolder();
     }
 }
@@ -51,44 +66,43 @@ void Form1::cancelClick() {
     platform_.endProgram();
 }
 
-void Form1::getfileClick() {
+void Form1::chooseFolderClick() {
     chooseFolder();
-}
-
-void Form1::sizeChanged() {
-    // The layout is fixed: a larger window shows empty area, a smaller one cuts controls off.
 }
 
 // --- Pages ---
 
+void Form1::turnTo(Page page) {
+    view_.setVisible(frameOf(page_), false);
+    view_.setVisible(frameOf(page), true);
+    page_ = page;
+}
+
 void Form1::showFolderPageFromWelcome() {
-    state_.setVisible(Picture1, true);
-    state_.setVisible(Picture2, false);
-    state_.setVisible(Welcome, false);
-    state_.setVisible(Frame2, true);
-    state_.setText(info2, texts::folderSubheading);
-    state_.setText(info1, texts::folderHeading);
-    state_.setEnabled(prev, true);
+    view_.setVisible(topBanner, true);
+    view_.setVisible(leftBanner, false);
+    turnTo(Page::folder);
+    view_.setText(subheading, texts::folderSubheading);
+    view_.setText(heading, texts::folderHeading);
+    view_.setEnabled(backButton, true);
 }
 
 void Form1::showWelcomePageFromFolder() {
-    // The headings stay: they leave the screen with Picture1. The folder and the script list
-    // stay as well, so the folder page shows them again after the next click on next1.
-    state_.setVisible(Picture2, true);
-    state_.setVisible(Picture1, false);
-    state_.setVisible(Frame2, false);
-    state_.setVisible(Welcome, true);
-    state_.setEnabled(prev, false);
+    // The headings stay: they leave the screen with the top banner. The folder and the script
+    // list stay as well, so the folder page shows them again after the next click on next.
+    view_.setVisible(leftBanner, true);
+    view_.setVisible(topBanner, false);
+    turnTo(Page::welcome);
+    view_.setEnabled(backButton, false);
 }
 
 void Form1::showWorkPageAndConvert() {
-    state_.setVisible(Frame2, false);
-    state_.setVisible(Frame3, true);
-    state_.setText(info2, texts::workSubheading);
-    state_.setText(info1, texts::workHeading);
-    state_.setEnabled(prev, false);
-    state_.setEnabled(cancel, false);
-    state_.setEnabled(next1, false);
+    turnTo(Page::work);
+    view_.setText(subheading, texts::workSubheading);
+    view_.setText(heading, texts::workHeading);
+    view_.setEnabled(backButton, false);
+    view_.setEnabled(cancelButton, false);
+    view_.setEnabled(nextButton, false);
     // The pass checks the folder and the list itself and asks for a folder when needed.
     if (!convertScripts()) {
         returnToFolderPage();
@@ -99,41 +113,39 @@ void Form1::returnToFolderPage() {
     // The pass did not run (the user cancelled the folder choice it asked for, or another run
     // holds the folder): nothing was converted, so the user is back where the folder is chosen,
     // with every button live.
-    state_.setVisible(Frame3, false);
-    state_.setVisible(Frame2, true);
-    state_.setVisible(Picture1, true);
-    state_.setText(info2, texts::folderSubheading);
-    state_.setText(info1, texts::folderHeading);
-    state_.setEnabled(prev, true);
-    state_.setEnabled(next1, true);
-    state_.setEnabled(cancel, true);
-    state_.setPointer(MousePointer::normal);
+    turnTo(Page::folder);
+    view_.setVisible(topBanner, true);
+    view_.setText(subheading, texts::folderSubheading);
+    view_.setText(heading, texts::folderHeading);
+    view_.setEnabled(backButton, true);
+    view_.setEnabled(nextButton, true);
+    view_.setEnabled(cancelButton, true);
+    view_.setPointer(MousePointer::normal);
 }
 
 void Form1::showFinishPage() {
-    state_.setVisible(Frame3, false);
-    state_.setVisible(fish, true);
-    state_.setVisible(Picture1, false);
-    state_.setVisible(Picture2, true);
-    state_.setEnabled(next1, false);
-    state_.setEnabled(prev, false);
-    state_.setEnabled(cancel, true);
-    state_.setText(cancel, texts::finishCaption);
+    turnTo(Page::finish);
+    view_.setVisible(topBanner, false);
+    view_.setVisible(leftBanner, true);
+    view_.setEnabled(nextButton, false);
+    view_.setEnabled(backButton, false);
+    view_.setEnabled(cancelButton, true);
+    view_.setText(cancelButton, texts::finishCaption);
 }
 
 // --- Folder choice ---
 
 bool Form1::chooseFolder() {
-    const std::optional<NativePath> chosen = platform_.browseForFolder(texts::chooserTitle);
+    const std::optional<NativePath> chosen = platform_.browseForFolder();
     if (chosen) {
         folderPath_ = *chosen;
     }
-    state_.setText(Text1, wideFromPath(folderPath_));
-    state_.fileListSet(folderPath_, platform_.listFolder(folderPath_));
-    state_.listClear();
+    view_.setText(folderField, wideFromPath(folderPath_));
+    state_.setFileList(folderPath_, platform_.listFolder(folderPath_));
+    state_.clearScriptList();
     for (const NativePath& entry : state_.fileListEntries()) {
         if (isScriptName(entry)) {
-            state_.listAppend(entry);
+            state_.appendToScriptList(entry);
         }
     }
     return chosen.has_value();
@@ -146,9 +158,9 @@ bool Form1::ensureScriptsListed() {
     // check fails.
     for (;;) {
         if (folderPath_.empty()) {
-            platform_.showErrorMessage(texts::noFolderMessage, texts::applicationTitle);
-        } else if (state_.listLines().empty()) {
-            platform_.showErrorMessage(texts::noScriptMessage, texts::applicationTitle);
+            platform_.showErrorMessage(texts::noFolderMessage);
+        } else if (state_.scriptListLines().empty()) {
+            platform_.showErrorMessage(texts::noScriptMessage);
         } else {
             return true;
         }
@@ -163,29 +175,29 @@ bool Form1::convertScripts() {
         return false;
     }
     // The list does not change while the scripts are converted.
-    const std::vector<NativePath> scripts = state_.listLines();
-    state_.setProgressMaximum(static_cast<double>(scripts.size() - 1));
-    state_.setPointer(MousePointer::busy);
+    const std::vector<NativePath> scripts = state_.scriptListLines();
+    view_.setProgressMaximum(static_cast<double>(scripts.size() - 1));
+    view_.setPointer(MousePointer::busy);
 
     SiteOptions options;
     options.onScriptWritten = [this](std::size_t index) {
-        state_.setProgressValue(static_cast<double>(index));
+        view_.setProgress(static_cast<double>(index));
     };
     const SiteReport site = convertSite(state_.fileListFolder(), scripts, options);
-    if (site.folderBusy) {
+    if (!site) {
         // Another run holds the folder: nothing was touched, and the user may try again.
-        platform_.showErrorMessage(texts::folderBusyMessage, texts::applicationTitle);
+        platform_.showErrorMessage(texts::folderBusyMessage);
         return false;
     }
-    if (const auto problems = problemsOf(site.scripts); !problems.empty()) {
-        platform_.showErrorMessage(problemMessage(problems), texts::applicationTitle);
+    if (const auto problems = problemsOf(site.value()); !problems.empty()) {
+        platform_.showErrorMessage(problemMessage(problems));
         // The finish page that follows must not claim that everything was done.
-        state_.setText(Label8, texts::label8WithProblems);
+        view_.setText(finishMessage, texts::finishMessageAfterProblems);
     }
 
-    state_.listClear();
-    state_.setPointer(MousePointer::normal);
-    state_.listAppend(pathFromWide(texts::completionLine));
+    state_.clearScriptList();
+    view_.setPointer(MousePointer::normal);
+    state_.appendToScriptList(pathFromWide(texts::completionLine));
     showFinishPage();
     return true;
 }

@@ -1,15 +1,16 @@
 #pragma once
-// The wizard window's controls as data, in creation order: kind, container, initial text,
-// position and size in twips, initial state, tab index, font, colours, border and picture. The
-// window layer creates the real controls from this table alone, and the logic takes its initial
-// state from it; no control is placed anywhere else.
+// The wizard window's controls as data, in creation order: the name each has in the form (the one
+// place where those names appear, so that each control can be found from the other), kind,
+// container, initial text, position and size in twips, initial state, tab index, font, colours,
+// border and picture. The window layer creates the real controls from this table alone, and the
+// logic takes its initial state from it; no control is placed anywhere else.
 
 #include <array>
 #include <cstddef>
 #include <optional>
 #include <string_view>
 
-#include "control_id.hpp"
+#include "form_control.hpp"
 #include "wizard_texts.hpp"
 
 namespace kq::wizard {
@@ -60,11 +61,11 @@ struct FontSpec {
 };
 
 struct ControlSpec {
-    std::string_view name;
-    ControlId id;
+    std::string_view formName;  // the control's name in the form
+    FormControl control;
     ControlKind kind;
-    std::optional<ControlId> container;  // nothing: directly in the window
-    std::wstring_view text;              // caption, label text or initial text; empty for none
+    std::optional<FormControl> container;  // nothing: directly in the window
+    std::wstring_view text;                // caption, label text or initial text; empty for none
     TwipsRect rect;
     bool visible;  // its own visibility: a child of a hidden container is off screen
     bool enabled;
@@ -85,16 +86,16 @@ inline constexpr int twipsPerInch = 1440;
 // The font of every control without one of its own; the same face and size as the bold headings.
 inline constexpr FontSpec windowFont{texts::songFace, 900, false};
 
-// The progress bar `pg` at start.
+// The progress bar at start.
 struct ProgressState {
     double minimum;
     double maximum;
     double value;
 };
-inline constexpr ProgressState pgAtStart{0, 100, 0};
+inline constexpr ProgressState progressAtStart{0, 100, 0};
 
 // Labels and the image are drawn beneath the other controls of their container, whatever the
-// creation order (Label6 lies partly under pg and List1).
+// creation order (the working label lies partly under the progress bar and the script list).
 constexpr bool drawnBeneathSiblings(ControlKind kind) {
     return kind == ControlKind::label || kind == ControlKind::image;
 }
@@ -103,7 +104,7 @@ constexpr bool drawnBeneathSiblings(ControlKind kind) {
 
 namespace layout_detail {
 
-inline constexpr std::optional<ControlId> window = std::nullopt;
+inline constexpr std::optional<FormControl> window = std::nullopt;
 inline constexpr FontSpec ownFont{};  // the window's font
 inline constexpr FontSpec kaiti1425{texts::kaiFace, 1425, false};
 inline constexpr FontSpec kaiti2175{texts::kaiFace, 2175, false};
@@ -114,7 +115,7 @@ using K = ControlKind;
 using C = Colours;
 using B = Border;
 using P = Picture;
-using I = ControlId;
+using I = FormControl;
 
 }  // namespace layout_detail
 
@@ -122,46 +123,46 @@ using I = ControlId;
 inline constexpr std::array<ControlSpec, controlCount> controls = [] {
     using namespace layout_detail;
     return std::array<ControlSpec, controlCount>{{
-    // name        id           kind            container    text                  Left  Top   Width Height  visible enabled tab  font         colours     border      picture          autoSize
-    {"Frame2",   I::Frame2,   K::frame,       window,      L"",                  {0,    1080, 8055, 3735}, false, true,  13,  ownFont,     C::standard, B::none,   P::none,        false},
-    {"getfile",  I::getfile,  K::button,      I::Frame2,   texts::getfile,       {6600, 120,  1335, 255},  true,  true,  16,  ownFont,     C::standard, B::none,   P::none,        false},
-    {"Text1",    I::Text1,    K::textBox,     I::Frame2,   L"",                  {0,    120,  6615, 270},  true,  true,  15,  ownFont,     C::standard, B::sunken, P::none,        false},
-    {"File1",    I::File1,    K::fileListBox, I::Frame2,   L"",                  {0,    600,  7575, 3150}, true,  true,  14,  ownFont,     C::standard, B::sunken, P::none,        false},
-    {"Frame3",   I::Frame3,   K::frame,       window,      L"",                  {0,    1080, 7815, 3735}, false, true,  17,  ownFont,     C::standard, B::none,   P::none,        false},
-    {"List1",    I::List1,    K::listBox,     I::Frame3,   L"",                  {240,  840,  7455, 2760}, true,  true,  25,  ownFont,     C::standard, B::sunken, P::none,        false},
-    {"pg",       I::pg,       K::progressBar, I::Frame3,   L"",                  {240,  480,  7455, 255},  true,  true,  20,  ownFont,     C::standard, B::none,   P::none,        false},
-    {"Label6",   I::Label6,   K::label,       I::Frame3,   texts::label6,        {240,  120,  7455, 1215}, true,  true,  19,  song1500,    C::standard, B::none,   P::none,        false},
-    {"Picture2", I::Picture2, K::pictureBox,  window,      L"",                  {0,    0,    2520, 4770}, true,  true,  2,   ownFont,     C::standard, B::sunken, P::banner,      true},
-    {"fish",     I::fish,     K::frame,       window,      L"",                  {2520, 0,    5415, 4815}, false, true,  21,  ownFont,     C::white,    B::none,   P::none,        false},
-    {"Label9",   I::Label9,   K::label,       I::fish,     texts::label9,        {120,  4320, 4695, 255},  true,  true,  24,  ownFont,     C::white,    B::none,   P::none,        false},
-    {"Label8",   I::Label8,   K::label,       I::fish,     texts::label8,        {120,  840,  5175, 615},  true,  true,  23,  ownFont,     C::white,    B::none,   P::none,        false},
-    {"Label7",   I::Label7,   K::label,       I::fish,     texts::label7,        {120,  120,  2535, 495},  true,  true,  22,  kaiti2175,   C::white,    B::none,   P::none,        false},
-    {"cancel",   I::cancel,   K::button,      window,      texts::cancel,        {6600, 5040, 1215, 375},  true,  true,  9,   ownFont,     C::standard, B::none,   P::none,        false},
-    {"next1",    I::next1,    K::button,      window,      texts::next1,         {4320, 5040, 1215, 375},  true,  true,  8,   ownFont,     C::standard, B::none,   P::none,        false},
-    {"prev",     I::prev,     K::button,      window,      texts::prev,          {3000, 5040, 1215, 375},  true,  false, 7,   ownFont,     C::standard, B::none,   P::none,        false},
-    {"Frame1",   I::Frame1,   K::frame,       window,      L"",                  {0,    4800, 7815, 135},  true,  true,  3,   ownFont,     C::standard, B::etched, P::none,        false},
-    {"Picture1", I::Picture1, K::pictureBox,  window,      L"",                  {0,    0,    7935, 975},  false, true,  1,   ownFont,     C::white,    B::flat,   P::none,        false},
-    {"info2",    I::info2,    K::label,       I::Picture1, texts::info2,         {360,  360,  450,  180},  true,  true,  12,  ownFont,     C::white,    B::none,   P::none,        true},
-    {"info1",    I::info1,    K::label,       I::Picture1, texts::info1,         {120,  120,  510,  180},  true,  true,  11,  song900Bold, C::white,    B::none,   P::none,        true},
-    {"Image1",   I::Image1,   K::image,       I::Picture1, L"",                  {6960, 75,   825,  825},  true,  true,  {},  ownFont,     C::standard, B::none,   P::headerImage, false},
-    {"Welcome",  I::Welcome,  K::frame,       window,      L"",                  {2520, 0,    5415, 4695}, true,  true,  0,   ownFont,     C::white,    B::none,   P::none,        false},
-    {"Label4",   I::Label4,   K::label,       I::Welcome,  texts::label4,        {240,  3840, 4815, 615},  true,  true,  10,  song900Bold, C::white,    B::none,   P::none,        false},
-    {"Label3",   I::Label3,   K::label,       I::Welcome,  texts::label3,        {240,  1440, 4455, 615},  true,  true,  6,   ownFont,     C::white,    B::none,   P::none,        false},
-    {"Label2",   I::Label2,   K::label,       I::Welcome,  texts::label2,        {240,  720,  4815, 735},  true,  true,  5,   ownFont,     C::white,    B::none,   P::none,        false},
-    {"Label1",   I::Label1,   K::label,       I::Welcome,  texts::label1,        {120,  120,  5055, 495},  true,  true,  4,   kaiti1425,   C::white,    B::none,   P::none,        false},
+    // formName  control                kind            container        text                          Left  Top   Width Height  visible  enabled  tab  font         colours      border     picture         autoSize
+    {"Frame2",   I::folderFrame,        K::frame,       window,          L"",                          {0,    1080, 8055, 3735}, false,   true,    13,  ownFont,     C::standard, B::none,   P::none,        false},
+    {"getfile",  I::chooseFolderButton, K::button,      I::folderFrame,  texts::chooseFolderCaption,   {6600, 120,  1335, 255},  true,    true,    16,  ownFont,     C::standard, B::none,   P::none,        false},
+    {"Text1",    I::folderField,        K::textBox,     I::folderFrame,  L"",                          {0,    120,  6615, 270},  true,    true,    15,  ownFont,     C::standard, B::sunken, P::none,        false},
+    {"File1",    I::fileList,           K::fileListBox, I::folderFrame,  L"",                          {0,    600,  7575, 3150}, true,    true,    14,  ownFont,     C::standard, B::sunken, P::none,        false},
+    {"Frame3",   I::workFrame,          K::frame,       window,          L"",                          {0,    1080, 7815, 3735}, false,   true,    17,  ownFont,     C::standard, B::none,   P::none,        false},
+    {"List1",    I::scriptList,         K::listBox,     I::workFrame,    L"",                          {240,  840,  7455, 2760}, true,    true,    25,  ownFont,     C::standard, B::sunken, P::none,        false},
+    {"pg",       I::progressBar,        K::progressBar, I::workFrame,    L"",                          {240,  480,  7455, 255},  true,    true,    20,  ownFont,     C::standard, B::none,   P::none,        false},
+    {"Label6",   I::workingLabel,       K::label,       I::workFrame,    texts::workingText,           {240,  120,  7455, 1215}, true,    true,    19,  song1500,    C::standard, B::none,   P::none,        false},
+    {"Picture2", I::leftBanner,         K::pictureBox,  window,          L"",                          {0,    0,    2520, 4770}, true,    true,    2,   ownFont,     C::standard, B::sunken, P::banner,      true},
+    {"fish",     I::finishFrame,        K::frame,       window,          L"",                          {2520, 0,    5415, 4815}, false,   true,    21,  ownFont,     C::white,    B::none,   P::none,        false},
+    {"Label9",   I::finishHint,         K::label,       I::finishFrame,  texts::finishHint,            {120,  4320, 4695, 255},  true,    true,    24,  ownFont,     C::white,    B::none,   P::none,        false},
+    {"Label8",   I::finishMessage,      K::label,       I::finishFrame,  texts::finishMessage,         {120,  840,  5175, 615},  true,    true,    23,  ownFont,     C::white,    B::none,   P::none,        false},
+    {"Label7",   I::finishTitle,        K::label,       I::finishFrame,  texts::finishTitle,           {120,  120,  2535, 495},  true,    true,    22,  kaiti2175,   C::white,    B::none,   P::none,        false},
+    {"cancel",   I::cancelButton,       K::button,      window,          texts::cancelCaption,         {6600, 5040, 1215, 375},  true,    true,    9,   ownFont,     C::standard, B::none,   P::none,        false},
+    {"next1",    I::nextButton,         K::button,      window,          texts::nextCaption,           {4320, 5040, 1215, 375},  true,    true,    8,   ownFont,     C::standard, B::none,   P::none,        false},
+    {"prev",     I::backButton,         K::button,      window,          texts::backCaption,           {3000, 5040, 1215, 375},  true,    false,   7,   ownFont,     C::standard, B::none,   P::none,        false},
+    {"Frame1",   I::separatorLine,      K::frame,       window,          L"",                          {0,    4800, 7815, 135},  true,    true,    3,   ownFont,     C::standard, B::etched, P::none,        false},
+    {"Picture1", I::topBanner,          K::pictureBox,  window,          L"",                          {0,    0,    7935, 975},  false,   true,    1,   ownFont,     C::white,    B::flat,   P::none,        false},
+    {"info2",    I::subheading,         K::label,       I::topBanner,    texts::subheadingPlaceholder, {360,  360,  450,  180},  true,    true,    12,  ownFont,     C::white,    B::none,   P::none,        true},
+    {"info1",    I::heading,            K::label,       I::topBanner,    texts::headingPlaceholder,    {120,  120,  510,  180},  true,    true,    11,  song900Bold, C::white,    B::none,   P::none,        true},
+    {"Image1",   I::topBannerPicture,   K::image,       I::topBanner,    L"",                          {6960, 75,   825,  825},  true,    true,    {},  ownFont,     C::standard, B::none,   P::headerImage, false},
+    {"Welcome",  I::welcomeFrame,       K::frame,       window,          L"",                          {2520, 0,    5415, 4695}, true,    true,    0,   ownFont,     C::white,    B::none,   P::none,        false},
+    {"Label4",   I::backupNotice,       K::label,       I::welcomeFrame, texts::backupNotice,          {240,  3840, 4815, 615},  true,    true,    10,  song900Bold, C::white,    B::none,   P::none,        false},
+    {"Label3",   I::buttonsHint,        K::label,       I::welcomeFrame, texts::buttonsHint,           {240,  1440, 4455, 615},  true,    true,    6,   ownFont,     C::white,    B::none,   P::none,        false},
+    {"Label2",   I::welcomeText,        K::label,       I::welcomeFrame, texts::welcomeText,           {240,  720,  4815, 735},  true,    true,    5,   ownFont,     C::white,    B::none,   P::none,        false},
+    {"Label1",   I::welcomeTitle,       K::label,       I::welcomeFrame, texts::welcomeTitle,          {120,  120,  5055, 495},  true,    true,    4,   kaiti1425,   C::white,    B::none,   P::none,        false},
     }};
 }();
 // clang-format on
 
-constexpr const ControlSpec& controlSpec(ControlId id) {
+constexpr const ControlSpec& controlSpec(FormControl id) {
     return controls[indexOf(id)];
 }
 
-// Every row sits at its id's place, and every container is a frame or picture box created before
-// its children.
+// Every row sits at its control's place, and every container is a frame or picture box created
+// before its children.
 constexpr bool tableIsConsistent() {
     for (std::size_t row = 0; row < controls.size(); ++row) {
-        if (indexOf(controls[row].id) != row) {
+        if (indexOf(controls[row].control) != row) {
             return false;
         }
         if (const auto container = controls[row].container) {

@@ -2,41 +2,24 @@
 
 #include <utility>
 
-#include "conversion/native_text.hpp"
-#include "form_layout.hpp"
+#include "texts/native_text.hpp"
 
 namespace kq::wizard {
 
-FormState::FormState(FormView& view) : view_(view) {
-    for (const ControlSpec& row : controls) {
-        visible_[indexOf(row.id)] = row.visible;
-    }
+void FormState::clearScriptList() {
+    scriptListLines_.clear();
+    view_.clearScriptList();
 }
 
-void FormState::setVisible(ControlId control, bool visible) {
-    visible_[indexOf(control)] = visible;
-    view_.setVisible(control, visible);
+void FormState::appendToScriptList(const NativePath& line) {
+    scriptListLines_.push_back(line);
+    view_.appendToScriptList(wideFromPath(line));
 }
 
-void FormState::listClear() {
-    listLines_.clear();
-    view_.listClear(ControlId::List1);
-}
-
-void FormState::listAppend(const NativePath& line) {
-    listLines_.push_back(line);
-    view_.listAppend(ControlId::List1, wideFromPath(line));
-}
-
-void FormState::fileListSet(const NativePath& folder, std::vector<NativePath> entries) {
+void FormState::setFileList(const NativePath& folder, std::vector<NativePath> entries) {
     fileListFolder_ = folder;
     fileListEntries_ = std::move(entries);
-    view_.fileListSet(ControlId::File1, fileListFolder_, fileListEntries_);
-}
-
-void FormState::setProgressMaximum(double maximum) {
-    // The minimum stays as the layout table creates the bar.
-    view_.progressRange(ControlId::pg, pgAtStart.minimum, maximum);
+    view_.showFiles(fileListEntries_);
 }
 
 }  // namespace kq::wizard

@@ -8,7 +8,7 @@
 
 #include "conversion/native_path.hpp"
 
-#include "control_id.hpp"
+#include "form_control.hpp"
 
 namespace kq::wizard {
 
@@ -24,20 +24,21 @@ class FormView {
     FormView(FormView&&) = delete;
     FormView& operator=(FormView&&) = delete;
 
-    virtual void setVisible(ControlId control, bool visible) = 0;
-    virtual void setEnabled(ControlId control, bool enabled) = 0;
-    // Caption of a button, text of a label or text box.
-    virtual void setText(ControlId control, std::wstring_view text) = 0;
+    virtual void setVisible(FormControl control, bool visible) = 0;
+    virtual void setEnabled(FormControl control, bool enabled) = 0;
+    // Caption of a button, text of a label or of the folder field.
+    virtual void setText(FormControl control, std::wstring_view text) = 0;
 
-    virtual void listClear(ControlId list) = 0;
-    virtual void listAppend(ControlId list, std::wstring_view line) = 0;
+    // The script list: emptied, or a line added at its end.
+    virtual void clearScriptList() = 0;
+    virtual void appendToScriptList(std::wstring_view line) = 0;
 
-    // The file list's folder and the file names it shows, in its order.
-    virtual void fileListSet(ControlId fileList, const NativePath& folder,
-                             const std::vector<NativePath>& entries) = 0;
+    // The file names the file list shows, in its order.
+    virtual void showFiles(const std::vector<NativePath>& names) = 0;
 
-    virtual void progressRange(ControlId bar, double minimum, double maximum) = 0;
-    virtual void progressValue(ControlId bar, double value) = 0;
+    // The progress bar's maximum (its minimum stays as the layout table has it) and its value.
+    virtual void setProgressMaximum(double maximum) = 0;
+    virtual void setProgress(double value) = 0;
 
     // The window's mouse pointer. Takes effect at once: the conversion pass does not return to
     // the message loop until it is done.

@@ -12,7 +12,7 @@
 #include <string>
 
 #include "cli/cp936_unicode.hpp"
-#include "conversion/cp936.hpp"
+#include "conversion/text/cp936.hpp"
 
 namespace {
 

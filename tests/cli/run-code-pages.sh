@@ -29,8 +29,9 @@ if ! command -v script >/dev/null; then
 fi
 # shellcheck source=SCRIPTDIR/../../tools/wine-env.sh
 source "$here/../../tools/wine-env.sh" "$1" && kq_wine_init || exit 1
-work=$(mktemp -d /var/tmp/kq-code-pages.XXXXXX) || exit 1
-trap 'rm -rf "$work"' EXIT
+# shellcheck source=SCRIPTDIR/../support/scratch-folder.sh
+source "$here/../support/scratch-folder.sh"
+scratch_folder kq-code-pages
 # cmd takes the program's path as it stands: a copy where the path has no blank.
 cp "$2" "$work/kqconvert.exe" || exit 1
 kqconvert=$(winepath -w "$work/kqconvert.exe") || exit 1

@@ -9,7 +9,7 @@
 #include <memory>
 #include <thread>
 
-#include "control_ids.hpp"
+#include "child_window_ids.hpp"
 #include "wizard/form_layout.hpp"
 
 namespace kq::e2e {
@@ -228,8 +228,9 @@ Wizard::Wizard(const fs::path& program) {
     }
     // Each control in its container, the containers first.
     for (const wizard::ControlSpec& row : wizard::controls) {
-        controls_[wizard::indexOf(row.id)] = GetDlgItem(
-            row.container ? (*this)[*row.container] : form_, wizard::win32::controlIdOf(row.id));
+        controls_[wizard::indexOf(row.control)] =
+            GetDlgItem(row.container ? (*this)[*row.container] : form_,
+                       wizard::win32::childWindowIdOf(row.control));
     }
     if (std::ranges::count(controls_, nullptr) != 0) {
         throw Aborted("a control is missing from its container in the wizard's window");
@@ -245,10 +246,10 @@ Wizard::~Wizard() {
     CloseHandle(process_.hProcess);
 }
 
-void Wizard::press(ControlId id) const {
-    PostMessageW(GetParent((*this)[id]), WM_COMMAND,
-                 MAKEWPARAM(wizard::win32::controlIdOf(id), BN_CLICKED),
-                 reinterpret_cast<LPARAM>((*this)[id]));
+void Wizard::press(FormControl control) const {
+    PostMessageW(GetParent((*this)[control]), WM_COMMAND,
+                 MAKEWPARAM(wizard::win32::childWindowIdOf(control), BN_CLICKED),
+                 reinterpret_cast<LPARAM>((*this)[control]));
 }
 
 void Wizard::key(UINT message, WPARAM key, LPARAM flags) const {

@@ -14,14 +14,14 @@
 #include <string>
 #include <vector>
 
-#include "conversion/native_text.hpp"
-#include "wizard/control_id.hpp"
+#include "texts/native_text.hpp"
+#include "wizard/form_control.hpp"
 
 namespace kq::e2e {
 
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
-using wizard::ControlId;
+using wizard::FormControl;
 
 // Thrown by a check whose failure makes the rest of the scenario meaningless.
 struct Aborted : std::runtime_error {
@@ -75,11 +75,11 @@ class Wizard {
     Wizard& operator=(const Wizard&) = delete;
 
     HWND form() const { return form_; }
-    HWND operator[](ControlId id) const { return controls_[wizard::indexOf(id)]; }
-    std::wstring text(ControlId id) const { return windowText((*this)[id]); }
-    bool enabled(ControlId id) const { return IsWindowEnabled((*this)[id]) != FALSE; }
+    HWND operator[](FormControl control) const { return controls_[wizard::indexOf(control)]; }
+    std::wstring text(FormControl control) const { return windowText((*this)[control]); }
+    bool enabled(FormControl control) const { return IsWindowEnabled((*this)[control]) != FALSE; }
     // A click: the button's command, posted, so that a modal box it opens does not block.
-    void press(ControlId id) const;
+    void press(FormControl control) const;
     // A key message posted to the control that has the focus.
     void key(UINT message, WPARAM key, LPARAM flags = 0) const;
     // A message posted to the program's window thread, not to a window (WM_QUIT).

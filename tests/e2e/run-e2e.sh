@@ -38,9 +38,10 @@ fi
 mkdir -p "$state"
 export WINEPREFIX=$(cd "$state" && pwd)/prefix  # Wine wants an absolute prefix path
 
-work=$(mktemp -d)
+source "$repo/tests/support/scratch-folder.sh"
+scratch_folder kq-e2e
 sites=$WINEPREFIX/dosdevices/s:
-trap 'kq_xvfb_stop; rm -rf "$work" "$sites"' EXIT
+on_exit 'kq_xvfb_stop; rm -f "$sites"'
 
 if [[ -n $setup || ! -f $WINEPREFIX/user.reg ]]; then
     echo "run-e2e: new Wine prefix $WINEPREFIX"

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cwchar>
 #include <fstream>
 #include <iterator>
 #include <map>
@@ -18,6 +19,7 @@
 
 #include "cli/cli_texts.hpp"
 #include "driver.hpp"
+#include "wizard/form1.hpp"
 #include "wizard/form_layout.hpp"
 #include "wizard/wizard_texts.hpp"
 
@@ -26,7 +28,8 @@ namespace kq::e2e {
 namespace {
 
 namespace texts = wizard::texts;
-using enum wizard::ControlId;
+using enum wizard::FormControl;
+using wizard::Page;
 
 struct Context {
     fs::path wizard;  // kqwizard.exe
@@ -35,8 +38,9 @@ struct Context {
     UINT dpi = 96;    // the display's
 };
 
-std::string name(ControlId id) {
-    return std::string(wizard::controlSpec(id).name);
+// The control as the form names it, for the checks' lines.
+std::string name(FormControl control) {
+    return std::string(wizard::controlSpec(control).formName);
 }
 
 std::string readBytes(const fs::path& file) {
@@ -60,15 +64,18 @@ std::map<fs::path, std::string> readTree(const fs::path& folder) {
     return files;
 }
 
-// Of the four page frames only `page` is on screen.
-void expectPage(const Wizard& wizard, ControlId page, Checks& checks, const std::string& when,
+// Of the four page frames only the frame of `page` is on screen.
+void expectPage(const Wizard& wizard, Page page, Checks& checks, const std::string& when,
                 std::chrono::milliseconds timeout = 10s) {
+    // The frame of each page, in the order of Page.
+    constexpr std::array frames{welcomeFrame, folderFrame, workFrame, finishFrame};
+    const FormControl wanted = frames.at(static_cast<std::size_t>(page));
     const auto shown = [&] {
-        return std::ranges::all_of(std::array{Welcome, Frame2, Frame3, fish}, [&](ControlId frame) {
-            return (IsWindowVisible(wizard[frame]) != FALSE) == (frame == page);
+        return std::ranges::all_of(frames, [&](FormControl frame) {
+            return (IsWindowVisible(wizard[frame]) != FALSE) == (frame == wanted);
         });
     };
-    checks.expect(waitUntil(shown, timeout), when + ": the page on screen is " + name(page));
+    checks.expect(waitUntil(shown, timeout), when + ": the page on screen is " + name(wanted));
 }
 
 void expectEnd(const Wizard& wizard, Checks& checks, const std::string& when) {
@@ -127,14 +134,14 @@ bool fits(const std::wstring& text, HFONT font, RECT area) {
 void expectLabelsFit(const Wizard& wizard, int dpi, Checks& checks, const std::string& when) {
     for (const wizard::ControlSpec& row : wizard::controls) {
         if (row.kind != wizard::ControlKind::label || row.autoSize ||
-            !IsWindowVisible(wizard[row.id])) {
+            !IsWindowVisible(wizard[row.control])) {
             continue;
         }
-        const std::wstring text = wizard.text(row.id);
+        const std::wstring text = wizard.text(row.control);
         const int layoutPoints =
             (row.font.face.empty() ? wizard::windowFont : row.font).pointsTimes100;
         RECT client{};
-        GetClientRect(wizard[row.id], &client);
+        GetClientRect(wizard[row.control], &client);
         // A label in the window's font has 9 pt already; one with a font of its own is drawn at the
         // size found by drawing it the same way.
         int shown = row.font.face.empty() ? layoutPoints : 0;
@@ -142,7 +149,7 @@ void expectLabelsFit(const Wizard& wizard, int dpi, Checks& checks, const std::s
             [&] {
                 for (int points = layoutPoints; points >= 900 && shown == 0; points -= 25) {
                     const Font font = layoutFont(row.font, points, dpi);
-                    if (matchesDrawing(wizard[row.id], [&](HDC dc, RECT area) {
+                    if (matchesDrawing(wizard[row.control], [&](HDC dc, RECT area) {
                             const HGDIOBJ previous = SelectObject(dc, font.get());
                             SetBkMode(dc, TRANSPARENT);
                             DrawTextW(dc, text.c_str(), -1, &area,
@@ -155,7 +162,7 @@ void expectLabelsFit(const Wizard& wizard, int dpi, Checks& checks, const std::s
                 return shown != 0;
             },
             3s);
-        const std::string what = when + ": " + std::string(row.name);
+        const std::string what = when + ": " + std::string(row.formName);
         if (!checks.expect(shown != 0, what + " is drawn in its face, 9 pt or more")) {
             continue;
         }
@@ -169,7 +176,17 @@ void expectLabelsFit(const Wizard& wizard, int dpi, Checks& checks, const std::s
 
 // --- Scenarios --------------------------------------------------------------------------------
 
+// The version record holds the build's version as four numbers, and as a string of the major
+// number, the minor in two digits and the fourth number in four ("1.05.0001" for 1.5.0.1).
 void version(const Context& context, Checks& checks) {
+    constexpr std::array<WORD, 4> built{KQ_VERSION_MAJOR, KQ_VERSION_MINOR, KQ_VERSION_PATCH,
+                                        KQ_VERSION_TWEAK};
+    std::array<wchar_t, 32> spelled{};
+    std::swprintf(spelled.data(), spelled.size(), L"%u.%02u.%04u", unsigned{built[0]},
+                  unsigned{built[1]}, unsigned{built[3]});
+    const std::string numbers = std::to_string(built[0]) + "." + std::to_string(built[1]) + "." +
+                                std::to_string(built[2]) + "." + std::to_string(built[3]);
+
     const std::wstring file = context.wizard.wstring();
     std::vector<char> record(GetFileVersionInfoSizeW(file.c_str(), nullptr));
     VS_FIXEDFILEINFO* fixed = nullptr;
@@ -180,11 +197,11 @@ void version(const Context& context, Checks& checks) {
                                 record.data()) &&
             VerQueryValueW(record.data(), L"\\", reinterpret_cast<void**>(&fixed), &size),
         "kqwizard.exe has a version record");
-    checks.expect(fixed->dwFileVersionMS == MAKELONG(5, 1) &&
-                      fixed->dwFileVersionLS == MAKELONG(1, 0) &&
-                      fixed->dwProductVersionMS == MAKELONG(5, 1) &&
-                      fixed->dwProductVersionLS == MAKELONG(1, 0),
-                  "file and product version 1.5.0.1");
+    const DWORD high = MAKELONG(built[1], built[0]);
+    const DWORD low = MAKELONG(built[3], built[2]);
+    checks.expect(fixed->dwFileVersionMS == high && fixed->dwFileVersionLS == low &&
+                      fixed->dwProductVersionMS == high && fixed->dwProductVersionLS == low,
+                  "file and product version " + numbers);
     const auto versionString = [&record](const wchar_t* name) {
         const std::wstring path = std::wstring(L"\\StringFileInfo\\080404b0\\") + name;
         wchar_t* value = nullptr;
@@ -196,8 +213,8 @@ void version(const Context& context, Checks& checks) {
     };
     checks.equal(versionString(L"ProductName"), texts::applicationTitle,
                  "ProductName (Chinese, PRC)");
-    checks.equal(versionString(L"FileVersion"), L"1.05.0001", "FileVersion");
-    checks.equal(versionString(L"ProductVersion"), L"1.05.0001", "ProductVersion");
+    checks.equal(versionString(L"FileVersion"), spelled.data(), "FileVersion");
+    checks.equal(versionString(L"ProductVersion"), spelled.data(), "ProductVersion");
 }
 
 // The window at the display's DPI: its title and inner size, every control's text at start, and
@@ -214,7 +231,8 @@ void layout(const Context& context, Checks& checks) {
     checks.equal(windowText(form), texts::windowTitle, "the window's title");
     for (const wizard::ControlSpec& row : wizard::controls) {
         if (!row.text.empty()) {
-            checks.equal(wizard.text(row.id), row.text, name(row.id) + ": its text at start");
+            checks.equal(wizard.text(row.control), row.text,
+                         name(row.control) + ": its text at start");
         }
     }
     RECT client{};
@@ -225,8 +243,8 @@ void layout(const Context& context, Checks& checks) {
     checks.closeTo(client.bottom, px(wizard::clientHeightTwips), "the window's inner height");
     expectLabelsFit(wizard, dpi, checks, "at start");
 
-    wizard.press(next1);
-    expectPage(wizard, Frame2, checks, "next1");
+    wizard.press(nextButton);
+    expectPage(wizard, Page::folder, checks, "next");
     SetWindowPos(form, nullptr, 0, 0, outer.right - outer.left + 150,
                  outer.bottom - outer.top + 100, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     checks.require(waitUntil([&] {
@@ -237,14 +255,14 @@ void layout(const Context& context, Checks& checks) {
                    "the window is made larger");
     expectLabelsFit(wizard, dpi, checks, "the folder page");
     for (const wizard::ControlSpec& row : wizard::controls) {
-        const HWND window = wizard[row.id];
-        const std::string what = name(row.id) + ": ";
+        const HWND window = wizard[row.control];
+        const std::string what = name(row.control) + ": ";
         RECT box{};
         GetWindowRect(window, &box);
         MapWindowPoints(HWND_DESKTOP, GetParent(window), reinterpret_cast<POINT*>(&box), 2);
         SIZE size{px(row.rect.width), px(row.rect.height)};
         if (row.autoSize && row.kind == wizard::ControlKind::label) {  // fits its one line
-            const std::wstring text = wizard.text(row.id);
+            const std::wstring text = wizard.text(row.control);
             const Font font = layoutFont(row.font, dpi);
             const HDC screen = GetDC(nullptr);
             const HGDIOBJ previous = SelectObject(screen, font.get());
@@ -264,8 +282,8 @@ void layout(const Context& context, Checks& checks) {
     expectEnd(wizard, checks, "the close box");
 }
 
-// One run over the golden site, as a user makes it: next1, the folder chosen in the shell's
-// chooser, next1, the conversion (with the problem report when kqconvert reports problems for
+// One run over the golden site, as a user makes it: nextButton, the folder chosen in the shell's
+// chooser, nextButton, the conversion (with the problem report when kqconvert reports problems for
 // the case), the finish page and its button; then the files on disk against the expected ones.
 void road(const Context& context, Checks& checks) {
     const fs::path site = context.work / L"网站 副本";
@@ -285,18 +303,20 @@ void road(const Context& context, Checks& checks) {
     }
 
     const Wizard wizard(context.wizard);
-    expectPage(wizard, Welcome, checks, "at start");
-    wizard.press(next1);
-    expectPage(wizard, Frame2, checks, "next1");
-    checks.expect(waitUntil([&] { return wizard.enabled(prev); }), "next1: prev is live");
-    checks.equal(wizard.text(info1), texts::folderHeading, "next1: the heading");
-    wizard.press(getfile);
-    const Dialog chooser = wizard.dialog("getfile: the folder chooser");
+    expectPage(wizard, Page::welcome, checks, "at start");
+    wizard.press(nextButton);
+    expectPage(wizard, Page::folder, checks, "next");
+    checks.expect(waitUntil([&] { return wizard.enabled(backButton); }),
+                  "next: the back button is live");
+    checks.equal(wizard.text(heading), texts::folderHeading, "next: the heading");
+    wizard.press(chooseFolderButton);
+    const Dialog chooser = wizard.dialog("choose folder: the folder chooser");
     checks.expect(std::ranges::count(chooser.texts(), texts::chooserTitle) == 1,
                   "the folder chooser shows the wizard's title");
     checks.require(chooser.select(site) && chooser.close(IDOK), "the chooser takes the site");
-    checks.expect(waitUntil([&] { return wizard.text(Text1) == site.wstring(); }),
-                  "Text1 shows the chosen folder", utf8FromWide(wizard.text(Text1)));
+    checks.expect(waitUntil([&] { return wizard.text(folderField) == site.wstring(); }),
+                  "the folder field shows the chosen folder",
+                  utf8FromWide(wizard.text(folderField)));
     std::set<std::wstring> files;
     for (const auto& entry : fs::directory_iterator(site)) {
         if (entry.is_regular_file() &&
@@ -304,21 +324,23 @@ void road(const Context& context, Checks& checks) {
             files.insert(entry.path().filename().wstring());
         }
     }
-    const std::vector<std::wstring> listed = listLines(wizard[File1]);
+    const std::vector<std::wstring> listed = listLines(wizard[fileList]);
     checks.expect(listed.size() == files.size() && std::set(listed.begin(), listed.end()) == files,
-                  "File1 lists the folder's files", std::to_string(listed.size()) + " lines");
+                  "the file list lists the folder's files",
+                  std::to_string(listed.size()) + " lines");
 
-    wizard.press(next1);
+    wizard.press(nextButton);
     if (!report.empty()) {
         answer(wizard.dialog("the problem report"), std::wstring(texts::problemsIntro) + report,
                checks, "the problem report");
     }
-    expectPage(wizard, fish, checks, "after the conversion", 120s);
-    checks.equal(wizard.text(cancel), texts::finishCaption, "the finish page's button");
-    checks.equal(wizard.text(Label8), report.empty() ? texts::label8 : texts::label8WithProblems,
-                 "Label8 on the finish page");
+    expectPage(wizard, Page::finish, checks, "after the conversion", 120s);
+    checks.equal(wizard.text(cancelButton), texts::finishCaption, "the finish page's button");
+    checks.equal(wizard.text(finishMessage),
+                 report.empty() ? texts::finishMessage : texts::finishMessageAfterProblems,
+                 "the finish message on the finish page");
     expectLabelsFit(wizard, static_cast<int>(context.dpi), checks, "the finish page");
-    wizard.press(cancel);
+    wizard.press(cancelButton);
     expectEnd(wizard, checks, "完成");
 
     const auto after = readTree(site);
@@ -345,21 +367,22 @@ void reask(const Context& context, Checks& checks) {
                    "the test folders are made");
 
     const Wizard wizard(context.wizard);
-    wizard.press(next1);
-    expectPage(wizard, Frame2, checks, "next1");
-    wizard.press(next1);
-    const Dialog noFolder = wizard.dialog("next1 without a folder: the message");
-    expectPage(wizard, Frame3, checks, "while the message is up");
-    checks.expect(!wizard.enabled(prev) && !wizard.enabled(next1) && !wizard.enabled(cancel),
-                  "while the message is up: every button is dead");
+    wizard.press(nextButton);
+    expectPage(wizard, Page::folder, checks, "next");
+    wizard.press(nextButton);
+    const Dialog noFolder = wizard.dialog("next without a folder: the message");
+    expectPage(wizard, Page::work, checks, "while the message is up");
+    checks.expect(
+        !wizard.enabled(backButton) && !wizard.enabled(nextButton) && !wizard.enabled(cancelButton),
+        "while the message is up: every button is dead");
     answer(noFolder, texts::noFolderMessage, checks, "no folder");
     checks.require(wizard.dialog("after the message: the folder chooser").close(IDCANCEL),
                    "the chooser is cancelled");
-    expectPage(wizard, Frame2, checks, "the chooser cancelled");
+    expectPage(wizard, Page::folder, checks, "the chooser cancelled");
 
-    wizard.press(getfile);
-    choose(wizard, empty, checks, "getfile");
-    wizard.press(next1);
+    wizard.press(chooseFolderButton);
+    choose(wizard, empty, checks, "choose folder");
+    wizard.press(nextButton);
     answer(wizard.dialog("a folder without scripts: the message"), texts::noScriptMessage, checks,
            "no scripts");
     choose(wizard, problem, checks, "after the no-script message");
@@ -368,9 +391,10 @@ void reask(const Context& context, Checks& checks) {
                std::wstring(texts::failureWords.afterName) +
                std::wstring(texts::failureWords.noRequireBlock),
            checks, "the problem report");
-    expectPage(wizard, fish, checks, "after the problem report");
-    checks.equal(wizard.text(Label8), texts::label8WithProblems, "Label8 after the problem");
-    wizard.press(cancel);
+    expectPage(wizard, Page::finish, checks, "after the problem report");
+    checks.equal(wizard.text(finishMessage), texts::finishMessageAfterProblems,
+                 "the finish message after the problem");
+    wizard.press(cancelButton);
     expectEnd(wizard, checks, "完成");
     checks.expect(readBytes(problem / L"broken.cgi") == broken,
                   "the script that was not converted keeps its bytes");
@@ -379,33 +403,33 @@ void reask(const Context& context, Checks& checks) {
 void keyboard(const Context& context, Checks& checks) {
     const Wizard wizard(context.wizard);
     SetForegroundWindow(wizard.form());
-    const auto focusOn = [&](ControlId control, const std::string& when) {
+    const auto focusOn = [&](FormControl control, const std::string& when) {
         checks.expect(waitUntil([&] { return wizard.focus() == wizard[control]; }, 5s),
                       when + ": the focus is on " + name(control));
     };
-    focusOn(Picture2, "at start");
+    focusOn(leftBanner, "at start");
     wizard.key(WM_KEYDOWN, VK_RETURN);
     wizard.key(WM_KEYDOWN, VK_ESCAPE);
     Sleep(500);
-    expectPage(wizard, Welcome, checks, "Enter and Escape do nothing");
-    for (const ControlId control : {next1, cancel, Picture2}) {
+    expectPage(wizard, Page::welcome, checks, "Enter and Escape do nothing");
+    for (const FormControl control : {nextButton, cancelButton, leftBanner}) {
         wizard.key(WM_KEYDOWN, VK_TAB);
         focusOn(control, "Tab");
     }
     constexpr LPARAM alt = 1 << 29;
     wizard.key(WM_SYSCHAR, L'n', alt);
-    expectPage(wizard, Frame2, checks, "Alt+N");
+    expectPage(wizard, Page::folder, checks, "Alt+N");
     wizard.key(WM_SYSCHAR, L'p', alt);
-    expectPage(wizard, Welcome, checks, "Alt+P");
+    expectPage(wizard, Page::welcome, checks, "Alt+P");
     wizard.key(WM_SYSCHAR, L'n', alt);
-    expectPage(wizard, Frame2, checks, "Alt+N again");
+    expectPage(wizard, Page::folder, checks, "Alt+N again");
     wizard.key(WM_SYSCHAR, L's', alt);
     checks.expect(wizard.dialog("Alt+S: the folder chooser").close(IDCANCEL),
                   "Alt+S opens the folder chooser");
     wizard.key(WM_SYSCHAR, L'p', alt);
-    expectPage(wizard, Welcome, checks, "Alt+P again");
+    expectPage(wizard, Page::welcome, checks, "Alt+P again");
     wizard.key(WM_SYSCHAR, L'c', alt);
-    expectEnd(wizard, checks, "Alt+C (cancel) on the welcome page");
+    expectEnd(wizard, checks, "Alt+C (cancelButton) on the welcome page");
 }
 
 // Told to quit from outside, the program says so before it ends, rather than vanish.

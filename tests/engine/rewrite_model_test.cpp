@@ -10,9 +10,9 @@
 #include <string_view>
 #include <vector>
 
-#include "conversion/library_switch.hpp"
-#include "conversion/text_search.hpp"
-#include "conversion/upload_rewrite.hpp"
+#include "conversion/rewrite/library_switch.hpp"
+#include "conversion/rewrite/upload_rewrite.hpp"
+#include "conversion/text/text_search.hpp"
 #include "reference_rewrite.hpp"
 
 namespace {
@@ -174,7 +174,8 @@ TEST(Rewrites, FollowTheStepsOnGeneratedScripts) {
             std::string upload = text;
             const ref::UploadResult expected =
                 ref::rewriteUpload(text, post ? ref::Upload::post : ref::Upload::profile);
-            EXPECT_EQ(post ? kq::stp61(upload) : kq::Stp62(upload), expected.readLoopFound);
+            EXPECT_EQ(post ? kq::rewritePostUpload(upload) : kq::rewriteProfileUpload(upload),
+                      expected.readLoopFound);
             ASSERT_EQ(upload, expected.text) << round;
         }
     }

@@ -30,20 +30,21 @@ finish_suite() {
 
 is_root() { (($(id -u) == 0)); }
 
-# make_work_folder NAME: a fresh folder in $work under /var/tmp, removed (its mounts first) when
-# the suite exits for any reason.
+# shellcheck source=SCRIPTDIR/../support/scratch-folder.sh
+source "$here/../support/scratch-folder.sh"
+
+# make_work_folder NAME: the suite's scratch folder in $work, removed (what is mounted in it
+# first) when the suite exits for any reason.
 mounted=()
 make_work_folder() {
-    work=$(mktemp -d "/var/tmp/$1.XXXXXX") || exit 1
-    trap remove_work_folder EXIT
-    trap 'exit 130' INT TERM HUP
+    scratch_folder "$1"
+    on_exit unmount_work_folder
 }
-remove_work_folder() {
+unmount_work_folder() {
     local point
     for point in "${mounted[@]}"; do
         umount "$point" 2>/dev/null || umount -l "$point" 2>/dev/null
     done
-    rm -rf "$work"
 }
 
 # Mode and owner of a file, as one word; inode and modification time, which a write changes.

@@ -11,7 +11,8 @@
 # Two runs on one folder at once: the second says so and touches nothing, the first finishes.
 # It also checks, on a clean run, the order of the durable steps: each temporary file is written,
 # flushed and closed before it is renamed over its script, and the folder is flushed after the
-# renames, before the run ends.
+# renames of each batch, before the next batch renames and before the run ends; on the small site
+# and on a site of three batches.
 #
 #   run-faults.sh KQCONVERT
 #
@@ -113,27 +114,43 @@ rename_call=$(grep -oE '\b(rename|renameat|renameat2)\(' "$work/clean.trace" | h
 rename_call=${rename_call%(}
 [[ -n $rename_call ]] || { fail "a clean run renamed nothing"; finish_suite; }
 
-# The durable order: every temporary file written, flushed (by itself, or with its whole file
-# system) and closed before it is renamed over its script; the folder flushed after the renames.
-problems=$(awk -v rename_call="$rename_call" '
+# durable_order TRACE RENAMES BATCHES: what breaks the durable order in TRACE, a clean run's trace
+# with its site's path replaced by SITE: every temporary file written, flushed (by itself, or with
+# its whole file system) and closed before it is renamed over its script; the renames of each
+# batch followed by the folder's flush before the next batch renames, and before the end; RENAMES
+# renames in BATCHES batches.
+durable_order() {
+    awk -v rename_call="$rename_call" -v renames_expected="$2" -v batches_expected="$3" '
     function temporary(line) {
         return match(line, /\.kqwizard-tmp-[0-9a-f]+/) ? substr(line, RSTART, RLENGTH) : ""
     }
-    $2 ~ /^write\(/ && temporary($0) != "" { written[temporary($0)] = 1 }
-    $2 ~ /^fsync\(/ && temporary($0) != "" && / = 0$/ { flushed[temporary($0)] = 1 }
-    $2 ~ /^syncfs\(/ && / = 0$/ { for (name in written) flushed[name] = 1 }
+    $2 ~ /^write\(/ && temporary($0) != "" { written[temporary($0)] = 1; renaming = 0 }
+    $2 ~ /^fsync\(/ && temporary($0) != "" && / = 0$/ { flushed[temporary($0)] = 1; renaming = 0 }
+    $2 ~ /^syncfs\(/ && / = 0$/ { for (name in written) flushed[name] = 1; renaming = 0 }
     $2 ~ /^close\(/ && temporary($0) != "" && / = 0$/ { closed[temporary($0)] = 1 }
-    $2 ~ /^fsync\(/ && $2 ~ /<SITE>\)$/ && / = 0$/ { pending = "" }
+    $2 ~ /^fsync\(/ && $2 ~ /<SITE>\)$/ && / = 0$/ { pending = ""; renaming = 0 }
     $2 ~ ("^" rename_call "\\(") {
         name = temporary($0); renames++
         if (!written[name] || !flushed[name] || !closed[name]) print name " renamed before it was written, flushed and closed"
-        pending = name
+        if (!renaming && pending != "") print "the folder was not flushed after the rename of " pending " before the next batch renamed"
+        batches += !renaming; renaming = 1; pending = name
     }
     END {
         if (pending != "") print "the folder was not flushed after the rename of " pending
-        if (renames != 3) print renames " renames, 3 expected (forum.cgi, post.cgi, register.cgi)"
-    }' "$work/clean.trace")
+        if (renames != renames_expected) print renames " renames, " renames_expected " expected"
+        if (batches != batches_expected) print batches " batches of renames, " batches_expected " expected"
+    }' "$1"
+}
+problems=$(durable_order "$work/clean.trace" 3 1)
 [[ -z $problems ]] || fail "durable order: $problems"
+# The same over 600 scripts, three batches (a batch holds 256).
+mkdir -p "$work/many"
+for ((i = 1000; i < 1600; i++)); do cp "$ref/old/forum.cgi" "$work/many/$i.cgi"; done
+strace -f -y -o "$work/many.trace" -e trace=write,close,fsync,syncfs,rename,renameat,renameat2 \
+    "$kqconvert" "$work/many" >/dev/null 2>&1
+sed -i "s|$work/many|SITE|g" "$work/many.trace"
+problems=$(durable_order "$work/many.trace" 600 3)
+[[ -z $problems ]] || fail "durable order over three batches: $problems"
 
 for n in $(calls write "SITE/\\$temporary_prefix"); do
     faulted_run "ENOSPC on write #$n" write error=ENOSPC "$n"

@@ -13,8 +13,10 @@ data=$(realpath "$1") || exit 2
 standin=$(realpath "$2") || exit 2
 [[ -f $standin/KQCGI.pm ]] || { echo "no KQCGI.pm in $standin"; exit 2; }
 # Perl runs in an empty folder, so that nothing but the named module folder is found.
-empty=$(mktemp -d) || exit 1
-trap 'rm -rf "$empty"' EXIT
+# shellcheck source=SCRIPTDIR/../support/scratch-folder.sh
+source "$(dirname "${BASH_SOURCE[0]}")/../support/scratch-folder.sh"
+scratch_folder kq-perl-compile
+empty=$work
 
 compiles() { (cd "$empty" && perl -c "$@" >/dev/null 2>&1); }
 

@@ -14,8 +14,9 @@ dist=$(realpath "$1") || exit 2
 windows=$(realpath "$2") || exit 2
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$dist/CMakeCache.txt")
 host=$(sed -n 's/^KQ_HOST_NAME:STRING=//p' "$windows/CMakeCache.txt")
-work=$(mktemp -d /var/tmp/kq-again.XXXXXX) || exit 1
-trap 'rm -rf "$work"' EXIT
+# shellcheck source=SCRIPTDIR/../support/scratch-folder.sh
+source "$repo/tests/support/scratch-folder.sh"
+scratch_folder kq-again
 copy=$work/sources-copied-elsewhere
 
 mkdir "$copy" && tar -C "$repo" --exclude=./build -cf - . | tar -C "$copy" -xf - ||

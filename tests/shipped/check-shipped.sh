@@ -23,8 +23,9 @@ repo=$(cd "$here/../.." && pwd) || exit 2
 dist=$(realpath "$1") || exit 2
 windows=$(realpath "$2") || exit 2
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$dist/CMakeCache.txt")
-work=$(mktemp -d /var/tmp/kq-shipped.XXXXXX) || exit 1
-trap 'rm -rf "$work"' EXIT
+# shellcheck source=SCRIPTDIR/../support/scratch-folder.sh
+source "$repo/tests/support/scratch-folder.sh"
+scratch_folder kq-shipped
 
 failures=0
 fail() {

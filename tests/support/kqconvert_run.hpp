@@ -10,16 +10,6 @@
 
 namespace kqtest {
 
-// A path of the build host as this program sees it: under Wine, through the drive Z:.
-inline std::filesystem::path hostPath(std::string path) {
-#ifdef _WIN32
-    if (!path.empty() && path.front() == '/') {
-        path = "Z:" + path;
-    }
-#endif
-    return {std::u8string(path.begin(), path.end())};
-}
-
 inline std::filesystem::path kqconvertProgram() {
     return hostPath(KQCONVERT_PATH);
 }

@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "conversion/rewrite_literals.hpp"
+#include "conversion/rewrite/rewrite_literals.hpp"
 
 namespace kqtest::reference {
 

@@ -62,6 +62,16 @@ class ScratchFolder {
     fs::path path_;
 };
 
+// A path of the build host as this program sees it: under Wine, through the drive Z:.
+inline std::filesystem::path hostPath(std::string path) {
+#ifdef _WIN32
+    if (!path.empty() && path.front() == '/') {
+        path = "Z:" + path;
+    }
+#endif
+    return {std::u8string(path.begin(), path.end())};
+}
+
 // A path in UTF-8 for a message: path::string() would throw on Windows for a Chinese name.
 inline std::string pathText(const fs::path& file) {
     const std::u8string text = file.u8string();

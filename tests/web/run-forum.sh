@@ -31,15 +31,16 @@ if [[ $server == apache ]] && ((EUID != 0)); then
     exit 77
 fi
 
-work=$(mktemp -d /var/tmp/kq-forum.XXXXXX) || exit 1
+# shellcheck source=SCRIPTDIR/../support/scratch-folder.sh
+source "$repo/tests/support/scratch-folder.sh"
+scratch_folder kq-forum
 webroot='' siteuser=kqforum made_user=''
 cleanup() {
     forum_server_stop
-    rm -rf "$work" ${webroot:+"$webroot"}
+    rm -rf ${webroot:+"$webroot"}
     [[ -z $made_user ]] || userdel "$siteuser" || echo "the user $siteuser could not be removed"
 }
-trap cleanup EXIT
-trap 'exit 130' INT TERM HUP
+on_exit cleanup
 
 failures=0
 fail() {

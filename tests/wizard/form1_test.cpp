@@ -11,8 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "conversion/native_text.hpp"
+#include "conversion/files/script_file.hpp"
 #include "scratch_folder.hpp"
+#include "texts/native_text.hpp"
 #include "wizard/form1.hpp"
 #include "wizard/form_layout.hpp"
 #include "wizard/wizard_texts.hpp"
@@ -20,7 +21,7 @@
 namespace kq::wizard {
 namespace {
 
-using enum ControlId;
+using enum FormControl;
 using kqtest::ScratchFolder;
 using kqtest::writeBytes;
 using testing::ElementsAre;
@@ -32,39 +33,31 @@ struct ShownWindow final : FormView {
         bool enabled;
         std::wstring text;
     };
-    std::map<ControlId, Control> controls;
-    std::vector<std::wstring> list;
-    std::vector<std::wstring> files;
-    std::wstring fileFolder;
-    double maximum = pgAtStart.maximum;
+    std::map<FormControl, Control> controls;
+    std::vector<std::wstring> scriptList;
+    std::vector<std::wstring> fileList;
+    double maximum = progressAtStart.maximum;
     std::vector<double> values;  // every value the bar was set to, in order
     std::vector<MousePointer> pointers;
 
     ShownWindow() {
         for (const ControlSpec& row : kq::wizard::controls) {
-            controls[row.id] = {row.visible, row.enabled, std::wstring(row.text)};
+            controls[row.control] = {row.visible, row.enabled, std::wstring(row.text)};
         }
     }
-    void setVisible(ControlId c, bool v) override { controls[c].visible = v; }
-    void setEnabled(ControlId c, bool e) override { controls[c].enabled = e; }
-    void setText(ControlId c, std::wstring_view t) override { controls[c].text = t; }
-    void listClear(ControlId /*list*/) override { list.clear(); }
-    void listAppend(ControlId /*list*/, std::wstring_view line) override {
-        list.emplace_back(line);
-    }
-    void fileListSet(ControlId /*fileList*/, const NativePath& folder,
-                     const std::vector<NativePath>& entries) override {
-        fileFolder = wideFromPath(folder);
-        files.clear();
-        for (const auto& entry : entries) {
-            files.push_back(wideFromPath(entry));
+    void setVisible(FormControl c, bool v) override { controls[c].visible = v; }
+    void setEnabled(FormControl c, bool e) override { controls[c].enabled = e; }
+    void setText(FormControl c, std::wstring_view t) override { controls[c].text = t; }
+    void clearScriptList() override { scriptList.clear(); }
+    void appendToScriptList(std::wstring_view line) override { scriptList.emplace_back(line); }
+    void showFiles(const std::vector<NativePath>& names) override {
+        fileList.clear();
+        for (const auto& name : names) {
+            fileList.push_back(wideFromPath(name));
         }
     }
-    void progressRange(ControlId /*bar*/, double minimum, double max) override {
-        EXPECT_EQ(minimum, pgAtStart.minimum);
-        maximum = max;
-    }
-    void progressValue(ControlId /*bar*/, double value) override { values.push_back(value); }
+    void setProgressMaximum(double max) override { maximum = max; }
+    void setProgress(double value) override { values.push_back(value); }
     void setPointer(MousePointer pointer) override { pointers.push_back(pointer); }
 };
 
@@ -72,14 +65,14 @@ struct ShownWindow final : FormView {
 // with the page that was shown under it.
 struct ScriptedPlatform final : WizardPlatform {
     std::deque<std::optional<NativePath>> answers;
-    std::vector<std::wstring> titles;
+    int choosersOpened = 0;
     std::vector<std::wstring> messages;
     bool ended = false;
     const ShownWindow* shown = nullptr;
     std::vector<bool> workPageUnderMessage;
 
-    std::optional<NativePath> browseForFolder(std::wstring_view title) override {
-        titles.emplace_back(title);
+    std::optional<NativePath> browseForFolder() override {
+        ++choosersOpened;
         if (answers.empty()) {
             return std::nullopt;
         }
@@ -87,38 +80,36 @@ struct ScriptedPlatform final : WizardPlatform {
         answers.pop_front();
         return answer;
     }
-    void showErrorMessage(std::wstring_view text, std::wstring_view caption) override {
-        EXPECT_EQ(caption, texts::applicationTitle);
+    void showErrorMessage(std::wstring_view text) override {
         messages.emplace_back(text);
-        workPageUnderMessage.push_back(shown->controls.at(Frame3).visible &&
-                                       !shown->controls.at(cancel).enabled);
+        workPageUnderMessage.push_back(shown->controls.at(workFrame).visible &&
+                                       !shown->controls.at(cancelButton).enabled);
     }
     void endProgram() override { ended = true; }
 };
 
-enum class Page { welcome, folder, work, finish };
-
 // The frames, banner, buttons and headings of each page.
 void expectPage(const ShownWindow& w, Page page) {
     const auto& c = w.controls;
-    EXPECT_EQ(c.at(Welcome).visible, page == Page::welcome);
-    EXPECT_EQ(c.at(Frame2).visible, page == Page::folder);
-    EXPECT_EQ(c.at(Frame3).visible, page == Page::work);
-    EXPECT_EQ(c.at(fish).visible, page == Page::finish);
+    EXPECT_EQ(c.at(welcomeFrame).visible, page == Page::welcome);
+    EXPECT_EQ(c.at(folderFrame).visible, page == Page::folder);
+    EXPECT_EQ(c.at(workFrame).visible, page == Page::work);
+    EXPECT_EQ(c.at(finishFrame).visible, page == Page::finish);
     const bool inner = page == Page::folder || page == Page::work;
-    EXPECT_EQ(c.at(Picture1).visible, inner);
-    EXPECT_EQ(c.at(Picture2).visible, !inner);
-    EXPECT_TRUE(c.at(Frame1).visible);
-    EXPECT_EQ(c.at(prev).enabled, page == Page::folder);
-    EXPECT_EQ(c.at(next1).enabled, page == Page::welcome || page == Page::folder);
-    EXPECT_EQ(c.at(cancel).enabled, page != Page::work);
-    EXPECT_EQ(c.at(cancel).text, page == Page::finish ? texts::finishCaption : texts::cancel);
+    EXPECT_EQ(c.at(topBanner).visible, inner);
+    EXPECT_EQ(c.at(leftBanner).visible, !inner);
+    EXPECT_TRUE(c.at(separatorLine).visible);
+    EXPECT_EQ(c.at(backButton).enabled, page == Page::folder);
+    EXPECT_EQ(c.at(nextButton).enabled, page == Page::welcome || page == Page::folder);
+    EXPECT_EQ(c.at(cancelButton).enabled, page != Page::work);
+    EXPECT_EQ(c.at(cancelButton).text,
+              page == Page::finish ? texts::finishCaption : texts::cancelCaption);
     if (page == Page::folder) {
-        EXPECT_EQ(c.at(info1).text, texts::folderHeading);
-        EXPECT_EQ(c.at(info2).text, texts::folderSubheading);
+        EXPECT_EQ(c.at(heading).text, texts::folderHeading);
+        EXPECT_EQ(c.at(subheading).text, texts::folderSubheading);
     } else if (page == Page::work) {
-        EXPECT_EQ(c.at(info1).text, texts::workHeading);
-        EXPECT_EQ(c.at(info2).text, texts::workSubheading);
+        EXPECT_EQ(c.at(heading).text, texts::workHeading);
+        EXPECT_EQ(c.at(subheading).text, texts::workSubheading);
     }
 }
 
@@ -143,31 +134,29 @@ std::filesystem::path makeSite(const ScratchFolder& scratch) {
 TEST(Form1, WalksThePagesAndChoosesTheFolder) {
     Wizard w;
     expectPage(w.window, Page::welcome);
-    w.form.prevClick();  // disabled on the welcome page: a stray click changes nothing
+    w.form.backClick();  // disabled on the welcome page: a stray click changes nothing
     expectPage(w.window, Page::welcome);
 
     ScratchFolder scratch;
     const auto site = makeSite(scratch);
-    w.form.next1Click();
+    w.form.nextClick();
     expectPage(w.window, Page::folder);
     w.platform.answers = {site};
-    w.form.getfileClick();
-    EXPECT_THAT(w.platform.titles, ElementsAre(std::wstring(texts::chooserTitle)));
-    EXPECT_EQ(w.window.controls.at(Text1).text, wideFromPath(site.native()));
-    EXPECT_EQ(w.window.fileFolder, wideFromPath(site.native()));
-    EXPECT_THAT(w.window.files, ElementsAre(L"a.cgi", L"b.cgi", L"c.cgi", L"readme.txt"));
-    EXPECT_THAT(w.window.list, ElementsAre(L"a.cgi", L"b.cgi", L"c.cgi"));
+    w.form.chooseFolderClick();
+    EXPECT_EQ(w.platform.choosersOpened, 1);
+    EXPECT_EQ(w.window.controls.at(folderField).text, wideFromPath(site.native()));
+    EXPECT_THAT(w.window.fileList, ElementsAre(L"a.cgi", L"b.cgi", L"c.cgi", L"readme.txt"));
+    EXPECT_THAT(w.window.scriptList, ElementsAre(L"a.cgi", L"b.cgi", L"c.cgi"));
 
     // Back and forth keeps the choice; a cancelled choice keeps it and lists it afresh.
-    w.form.prevClick();
+    w.form.backClick();
     expectPage(w.window, Page::welcome);
-    w.form.next1Click();
+    w.form.nextClick();
     expectPage(w.window, Page::folder);
     writeBytes(site / "d.cgi", "print 2;\r\n");
-    w.form.getfileClick();
-    EXPECT_EQ(w.window.controls.at(Text1).text, wideFromPath(site.native()));
-    EXPECT_THAT(w.window.list, ElementsAre(L"a.cgi", L"b.cgi", L"c.cgi", L"d.cgi"));
-    w.form.sizeChanged();
+    w.form.chooseFolderClick();
+    EXPECT_EQ(w.window.controls.at(folderField).text, wideFromPath(site.native()));
+    EXPECT_THAT(w.window.scriptList, ElementsAre(L"a.cgi", L"b.cgi", L"c.cgi", L"d.cgi"));
     expectPage(w.window, Page::folder);
     EXPECT_TRUE(w.platform.messages.empty());
     EXPECT_FALSE(w.platform.ended);
@@ -177,10 +166,10 @@ TEST(Form1, ConvertsAndShowsTheFinishPageWithWhatWasNotDone) {
     Wizard w;
     ScratchFolder scratch;
     const auto site = makeSite(scratch);
-    w.form.next1Click();
+    w.form.nextClick();
     w.platform.answers = {site};
-    w.form.getfileClick();
-    w.form.next1Click();
+    w.form.chooseFolderClick();
+    w.form.nextClick();
 
     EXPECT_EQ(w.window.maximum, 2);                // three scripts: 0 to 2
     EXPECT_THAT(w.window.values, ElementsAre(0));  // only a.cgi was written
@@ -190,14 +179,15 @@ TEST(Form1, ConvertsAndShowsTheFinishPageWithWhatWasNotDone) {
                                           std::wstring(texts::failureWords.afterName) +
                                           std::wstring(texts::failureWords.noRequireBlock));
     EXPECT_TRUE(w.platform.workPageUnderMessage[0]);
-    EXPECT_THAT(w.window.list, ElementsAre(std::wstring(texts::completionLine)));
-    EXPECT_EQ(w.window.controls.at(Label8).text, texts::label8WithProblems);
+    EXPECT_THAT(w.window.scriptList, ElementsAre(std::wstring(texts::completionLine)));
+    EXPECT_EQ(w.window.controls.at(finishMessage).text, texts::finishMessageAfterProblems);
     expectPage(w.window, Page::finish);
 
     // Nothing but cancel does anything now; it ends the program.
-    w.form.next1Click();
-    w.form.prevClick();
+    w.form.nextClick();
+    w.form.backClick();
     expectPage(w.window, Page::finish);
+    EXPECT_EQ(w.platform.messages.size(), 1U);  // the pass did not run again
     EXPECT_FALSE(w.platform.ended);
     w.form.cancelClick();
     EXPECT_TRUE(w.platform.ended);
@@ -209,55 +199,62 @@ TEST(Form1, AsksForAFolderUntilOneWithScriptsIsChosen) {
     const auto empty = scratch.folder("empty");
     const auto site = scratch.folder("site");
     writeBytes(site / "a.cgi", "print 1;\r\n");
-    w.form.next1Click();
+    w.form.nextClick();
 
     // No folder: the message, then the chooser; a cancel there ends the pass on the folder page.
-    w.form.next1Click();
+    w.form.nextClick();
     EXPECT_THAT(w.platform.messages, ElementsAre(std::wstring(texts::noFolderMessage)));
-    EXPECT_EQ(w.platform.titles.size(), 1U);
+    EXPECT_EQ(w.platform.choosersOpened, 1);
     expectPage(w.window, Page::folder);
-    EXPECT_EQ(w.window.controls.at(Text1).text, L"");
+    EXPECT_EQ(w.window.controls.at(folderField).text, L"");
 
     // A folder without scripts, then one with: each failed check is said, then asked again.
     w.platform.answers = {empty, site};
     w.platform.messages.clear();
-    w.form.next1Click();
+    w.form.nextClick();
     EXPECT_THAT(w.platform.messages, ElementsAre(std::wstring(texts::noFolderMessage),
                                                  std::wstring(texts::noScriptMessage)));
     EXPECT_THAT(w.platform.workPageUnderMessage, testing::Each(true));
-    EXPECT_EQ(w.window.controls.at(Text1).text, wideFromPath(site.native()));
+    EXPECT_EQ(w.window.controls.at(folderField).text, wideFromPath(site.native()));
     EXPECT_EQ(w.window.maximum, 0);
     EXPECT_TRUE(w.window.values.empty());  // a.cgi has no marker: the bar does not move
-    EXPECT_EQ(w.window.controls.at(Label8).text, texts::label8);
+    EXPECT_EQ(w.window.controls.at(finishMessage).text, texts::finishMessage);
     expectPage(w.window, Page::finish);
 }
 
-TEST(Form1, ChoosingAnotherFolderListsOnlyItsScripts) {
+TEST(Form1, AFolderAnotherRunHoldsIsLeftAsItWasAndCanBeTriedAgain) {
     Wizard w;
     ScratchFolder scratch;
-    const auto first = scratch.folder("first");
-    const auto second = scratch.folder("second");
-    writeBytes(first / "a.cgi", "");
-    for (const char* name : {"b.cgi", "C.CGI", "c.cgi.bak", ".cgi"}) {
-        writeBytes(second / name, "");
+    const auto site = makeSite(scratch);
+    const std::string before = kqtest::readBytes(site / "a.cgi");
+    w.form.nextClick();
+    w.platform.answers = {site};
+    w.form.chooseFolderClick();
+    {
+        const auto otherRun = lockFolder(site.native());
+        ASSERT_TRUE(otherRun.ok());
+        w.form.nextClick();
     }
-    w.form.next1Click();
-    w.platform.answers = {first, second};
-    w.form.getfileClick();
-    w.form.getfileClick();
-    EXPECT_EQ(w.window.controls.at(Text1).text, wideFromPath(second.native()));
-#ifdef _WIN32
-    EXPECT_THAT(w.window.list, ElementsAre(L".cgi", L"b.cgi"));  // only the hidden attribute hides
-#else
-    EXPECT_THAT(w.window.list, ElementsAre(L"b.cgi"));
-#endif
+    EXPECT_THAT(w.platform.messages, ElementsAre(std::wstring(texts::folderBusyMessage)));
+    EXPECT_THAT(w.platform.workPageUnderMessage, ElementsAre(true));
+    EXPECT_EQ(kqtest::readBytes(site / "a.cgi"), before);
+    // Back on the folder page with every button live, the folder and its scripts kept.
+    expectPage(w.window, Page::folder);
+    EXPECT_TRUE(w.window.controls.at(chooseFolderButton).enabled);
+    EXPECT_THAT(w.window.pointers, ElementsAre(MousePointer::busy, MousePointer::normal));
+    EXPECT_THAT(w.window.scriptList, ElementsAre(L"a.cgi", L"b.cgi", L"c.cgi"));
+
+    // Once the other run has let go, next converts.
+    w.form.nextClick();
+    expectPage(w.window, Page::finish);
+    EXPECT_NE(kqtest::readBytes(site / "a.cgi"), before);
 }
 
 TEST(Form1, CancelEndsTheProgramOnEveryPageWhereItIsLive) {
     for (const int clicksOfNext : {0, 1}) {
         Wizard w;
         for (int i = 0; i < clicksOfNext; ++i) {
-            w.form.next1Click();
+            w.form.nextClick();
         }
         w.form.cancelClick();
         EXPECT_TRUE(w.platform.ended) << "after " << clicksOfNext << " clicks of next";

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "control_ids.hpp"
+#include "child_window_ids.hpp"
 #include "dpi.hpp"
 #include "panel.hpp"
 #include "wizard/form_layout.hpp"
@@ -96,18 +96,20 @@ ControlSet::ControlSet(HWND form, HINSTANCE instance, const Pictures& pictures) 
         }
         const HWND parent = row.container ? (*this)[*row.container] : form_;
         const std::wstring text(row.text);
-        windows_[indexOf(row.id)] = CreateWindowExW(
+        windows_[indexOf(row.control)] = CreateWindowExW(
             kind.exStyle, kind.className, text.c_str(), style, 0, 0, 0, 0, parent,
-            reinterpret_cast<HMENU>(static_cast<INT_PTR>(controlIdOf(row.id))), instance,
+            reinterpret_cast<HMENU>(static_cast<INT_PTR>(childWindowIdOf(row.control))), instance,
             // Panels draw from the pictures and only read them.
             kind.panel ? const_cast<Pictures*>(&pictures) : nullptr);
-        if (windows_[indexOf(row.id)] == nullptr && creationError_ == ERROR_SUCCESS) {
+        if (windows_[indexOf(row.control)] == nullptr && creationError_ == ERROR_SUCCESS) {
             creationError_ = GetLastError();
         }
         if (row.kind == ControlKind::progressBar) {
-            SendMessageW((*this)[row.id], PBM_SETRANGE32, static_cast<WPARAM>(pgAtStart.minimum),
-                         static_cast<LPARAM>(pgAtStart.maximum));
-            SendMessageW((*this)[row.id], PBM_SETPOS, static_cast<WPARAM>(pgAtStart.value), 0);
+            SendMessageW((*this)[row.control], PBM_SETRANGE32,
+                         static_cast<WPARAM>(progressAtStart.minimum),
+                         static_cast<LPARAM>(progressAtStart.maximum));
+            SendMessageW((*this)[row.control], PBM_SETPOS,
+                         static_cast<WPARAM>(progressAtStart.value), 0);
         }
     }
     stackInTabOrder();
@@ -120,13 +122,13 @@ bool ControlSet::complete() const {
 // Siblings are stacked by tab index, so that the dialog manager's Tab follows it, with labels
 // and the image at the bottom: drawn beneath everything else in their container.
 void ControlSet::stackInTabOrder() const {
-    std::vector<std::optional<ControlId>> containers{std::nullopt};
+    std::vector<std::optional<FormControl>> containers{std::nullopt};
     for (const ControlSpec& row : controls) {
         if (row.kind == ControlKind::frame || row.kind == ControlKind::pictureBox) {
-            containers.push_back(row.id);
+            containers.push_back(row.control);
         }
     }
-    for (const std::optional<ControlId>& container : containers) {
+    for (const std::optional<FormControl>& container : containers) {
         std::vector<const ControlSpec*> children;
         for (const ControlSpec& row : controls) {
             if (row.container == container) {
@@ -142,7 +144,7 @@ void ControlSet::stackInTabOrder() const {
             });
         HWND above = HWND_TOP;
         for (const ControlSpec* child : children) {
-            const HWND window = (*this)[child->id];
+            const HWND window = (*this)[child->control];
             SetWindowPos(window, above, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
             above = window;
         }
@@ -153,12 +155,12 @@ void ControlSet::applyDpi(UINT dpi) {
     dpi_ = dpi;
     fonts_.emplace(form_, dpi);
     for (const ControlSpec& row : controls) {
-        place(row.id);
+        place(row.control);
     }
     InvalidateRect(form_, nullptr, TRUE);
 }
 
-void ControlSet::textChanged(ControlId control) {
+void ControlSet::textChanged(FormControl control) {
     if (controlSpec(control).kind == ControlKind::label) {
         place(control);
     }
@@ -190,7 +192,7 @@ constexpr int labelPointsStep = 25;
 
 }  // namespace
 
-void ControlSet::place(ControlId control) {
+void ControlSet::place(FormControl control) {
     const ControlSpec& row = controlSpec(control);
     const HWND window = (*this)[control];
     if (window == nullptr || !fonts_) {
@@ -221,7 +223,7 @@ void ControlSet::place(ControlId control) {
             return std::nullopt;
         };
         std::optional<int> points;
-        if (control == ControlId::Label1) {
+        if (control == FormControl::welcomeTitle) {
             points = largestFitting(true);
         }
         if (!points) {

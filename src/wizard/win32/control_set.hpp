@@ -11,7 +11,7 @@
 
 #include "font_set.hpp"
 #include "pictures.hpp"
-#include "wizard/control_id.hpp"
+#include "wizard/form_control.hpp"
 
 namespace kq::wizard::win32 {
 
@@ -22,7 +22,7 @@ class ControlSet {
     ControlSet(HWND form, HINSTANCE instance, const Pictures& pictures);
 
     // The control's window; borrowed: it is destroyed with the form.
-    HWND operator[](ControlId control) const { return windows_[indexOf(control)]; }
+    HWND operator[](FormControl control) const { return windows_[indexOf(control)]; }
 
     // False when a control could not be created.
     bool complete() const;
@@ -34,15 +34,15 @@ class ControlSet {
 
     // An auto-sized label fits its new text; a label of fixed size fits it with its font; every
     // other control keeps its box and font.
-    void textChanged(ControlId control);
+    void textChanged(FormControl control);
 
   private:
     // The layout function: the control's box in pixels, from its twips at the current DPI, and
     // its font. An auto-sized label takes the size of its text, its top-left corner fixed; a
-    // label of fixed size whose text does not fit its box (on one line, for the title Label1)
+    // label of fixed size whose text does not fit its box (on one line, for the welcome title)
     // takes the largest size of its face at which it does, 9 pt at least; the title takes more
     // lines only when no size puts it on one.
-    void place(ControlId control);
+    void place(FormControl control);
     void stackInTabOrder() const;
 
     HWND form_;  // borrowed: the window that owns this set

@@ -1,6 +1,6 @@
 #include "panel.hpp"
 
-#include "control_ids.hpp"
+#include "child_window_ids.hpp"
 #include "dpi.hpp"
 #include "pictures.hpp"
 #include "wizard/form_layout.hpp"
@@ -10,7 +10,7 @@ namespace kq::wizard::win32 {
 namespace {
 
 const ControlSpec* specOf(HWND panel) {
-    const auto control = controlWithId(GetDlgCtrlID(panel));
+    const auto control = controlOfChildWindow(GetDlgCtrlID(panel));
     return control ? &controlSpec(*control) : nullptr;
 }
 

@@ -8,7 +8,7 @@
 /* The program icon: icon group 1, also the window's icon. */
 #define KQ_ICON_PROGRAM 1
 
-/* The left banner (Picture2) and the heading strip's picture (Image1), each drawn once for
+/* The left banner and the top banner's small picture, each drawn once for
    96 dots per inch and once at twice that resolution for larger scales. */
 #define KQ_BITMAP_BANNER 101
 #define KQ_BITMAP_BANNER_2X 102

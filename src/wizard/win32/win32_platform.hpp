@@ -17,20 +17,16 @@ class Win32Platform final : public WizardPlatform {
     // `form` is borrowed: the owner of the chooser and the message boxes.
     explicit Win32Platform(HWND form) : form_(form) {}
 
-    std::optional<NativePath> browseForFolder(std::wstring_view title) override;
-    void showErrorMessage(std::wstring_view text, std::wstring_view caption) override;
+    std::optional<NativePath> browseForFolder() override;
+    void showErrorMessage(std::wstring_view text) override;
     void endProgram() override;
 
   private:
     HWND form_;
 };
 
-// How the shell puts a folder's file-system path into words: SHGetPathFromIDListEx, or a stand-in.
-using PathOfItem = BOOL(WINAPI*)(PCIDLIST_ABSOLUTE, PWSTR, DWORD, GPFIDL_FLAGS);
-
 // The file-system path of a folder the chooser returned, at any length; nothing when the shell
 // has none for it.
-std::optional<NativePath> folderPathOf(PCIDLIST_ABSOLUTE folder,
-                                       PathOfItem pathOfItem = &SHGetPathFromIDListEx);
+std::optional<NativePath> folderPathOf(PCIDLIST_ABSOLUTE folder);
 
 }  // namespace kq::wizard::win32

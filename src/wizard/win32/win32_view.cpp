@@ -6,7 +6,8 @@
 #include <cmath>
 #include <string>
 
-#include "conversion/native_text.hpp"
+#include "texts/native_text.hpp"
+#include "wizard/form_layout.hpp"
 
 namespace kq::wizard::win32 {
 
@@ -27,7 +28,7 @@ bool holdsFocus(HWND window) {
 
 }  // namespace
 
-void Win32View::setVisible(ControlId control, bool visible) {
+void Win32View::setVisible(FormControl control, bool visible) {
     const HWND window = controls_[control];
     const bool hadFocus = !visible && holdsFocus(window);
     ShowWindow(window, visible ? SW_SHOWNA : SW_HIDE);
@@ -36,7 +37,7 @@ void Win32View::setVisible(ControlId control, bool visible) {
     }
 }
 
-void Win32View::setEnabled(ControlId control, bool enabled) {
+void Win32View::setEnabled(FormControl control, bool enabled) {
     const HWND window = controls_[control];
     const bool hadFocus = !enabled && holdsFocus(window);
     EnableWindow(window, enabled ? TRUE : FALSE);
@@ -45,26 +46,26 @@ void Win32View::setEnabled(ControlId control, bool enabled) {
     }
 }
 
-void Win32View::setText(ControlId control, std::wstring_view text) {
+void Win32View::setText(FormControl control, std::wstring_view text) {
     SetWindowTextW(controls_[control], std::wstring(text).c_str());
     controls_.textChanged(control);
 }
 
-void Win32View::listClear(ControlId list) {
-    SendMessageW(controls_[list], LB_RESETCONTENT, 0, 0);
+void Win32View::clearScriptList() {
+    SendMessageW(controls_[FormControl::scriptList], LB_RESETCONTENT, 0, 0);
 }
 
-void Win32View::listAppend(ControlId list, std::wstring_view line) {
+void Win32View::appendToScriptList(std::wstring_view line) {
     const std::wstring text(line);
-    SendMessageW(controls_[list], LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    SendMessageW(controls_[FormControl::scriptList], LB_ADDSTRING, 0,
+                 reinterpret_cast<LPARAM>(text.c_str()));
 }
 
-void Win32View::fileListSet(ControlId fileList, const NativePath& /*folder*/,
-                            const std::vector<NativePath>& entries) {
-    const HWND box = controls_[fileList];
+void Win32View::showFiles(const std::vector<NativePath>& names) {
+    const HWND box = controls_[FormControl::fileList];
     SendMessageW(box, WM_SETREDRAW, FALSE, 0);
     SendMessageW(box, LB_RESETCONTENT, 0, 0);
-    for (const NativePath& entry : entries) {
+    for (const NativePath& entry : names) {
         const std::wstring name = wideFromPath(entry);
         SendMessageW(box, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
     }
@@ -72,16 +73,17 @@ void Win32View::fileListSet(ControlId fileList, const NativePath& /*folder*/,
     InvalidateRect(box, nullptr, TRUE);
 }
 
-void Win32View::progressRange(ControlId bar, double minimum, double maximum) {
-    SendMessageW(controls_[bar], PBM_SETRANGE32, static_cast<WPARAM>(barUnits(minimum)),
+void Win32View::setProgressMaximum(double maximum) {
+    SendMessageW(controls_[FormControl::progressBar], PBM_SETRANGE32,
+                 static_cast<WPARAM>(barUnits(progressAtStart.minimum)),
                  static_cast<LPARAM>(barUnits(maximum)));
 }
 
-void Win32View::progressValue(ControlId bar, double value) {
-    const HWND window = controls_[bar];
-    SendMessageW(window, PBM_SETPOS, static_cast<WPARAM>(barUnits(value)), 0);
+void Win32View::setProgress(double value) {
+    const HWND bar = controls_[FormControl::progressBar];
+    SendMessageW(bar, PBM_SETPOS, static_cast<WPARAM>(barUnits(value)), 0);
     // The conversion pass does not return to the message loop: paint the bar now.
-    UpdateWindow(window);
+    UpdateWindow(bar);
 }
 
 void Win32View::setPointer(MousePointer pointer) {

@@ -14,15 +14,14 @@ class Win32View final : public FormView {
     // `form` and `controls` are borrowed and must outlive the view.
     Win32View(HWND form, ControlSet& controls) : form_(form), controls_(controls) {}
 
-    void setVisible(ControlId control, bool visible) override;
-    void setEnabled(ControlId control, bool enabled) override;
-    void setText(ControlId control, std::wstring_view text) override;
-    void listClear(ControlId list) override;
-    void listAppend(ControlId list, std::wstring_view line) override;
-    void fileListSet(ControlId fileList, const NativePath& folder,
-                     const std::vector<NativePath>& entries) override;
-    void progressRange(ControlId bar, double minimum, double maximum) override;
-    void progressValue(ControlId bar, double value) override;
+    void setVisible(FormControl control, bool visible) override;
+    void setEnabled(FormControl control, bool enabled) override;
+    void setText(FormControl control, std::wstring_view text) override;
+    void clearScriptList() override;
+    void appendToScriptList(std::wstring_view line) override;
+    void showFiles(const std::vector<NativePath>& names) override;
+    void setProgressMaximum(double maximum) override;
+    void setProgress(double value) override;
     void setPointer(MousePointer pointer) override;
 
     // The pointer the window shows over its client area.

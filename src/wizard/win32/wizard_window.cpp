@@ -4,12 +4,12 @@
 #include <string>
 #include <system_error>
 
-#include "control_ids.hpp"
-#include "conversion/failure_text.hpp"
-#include "conversion/native_text.hpp"
+#include "child_window_ids.hpp"
 #include "dpi.hpp"
 #include "panel.hpp"
 #include "resource_ids.h"
+#include "texts/failure_text.hpp"
+#include "texts/native_text.hpp"
 #include "wizard/form_layout.hpp"
 #include "wizard/wizard_texts.hpp"
 
@@ -48,9 +48,18 @@ void showFailure(HWND owner, const std::wstring& text) {
                 MB_ICONERROR | MB_OK);
 }
 
-// Something the program did not foresee went wrong inside a handler: say so, and end.
-void reportInternalFailure(HWND owner, const std::exception& failure) {
-    showFailure(owner, std::wstring(wizard::texts::internalFailure) + wideFromUtf8(failure.what()));
+// Something the program did not foresee went wrong inside a handler (`failure`, or an exception
+// of another kind when null): say so. Throws nothing: it runs where nothing may unwind.
+void reportInternalFailure(HWND owner, const std::exception* failure) noexcept {
+    try {
+        showFailure(owner, std::wstring(wizard::texts::internalFailure) +
+                               (failure != nullptr ? wideFromUtf8(failure->what())
+                                                   : std::wstring(wizard::texts::unknownFailure)));
+    } catch (...) {
+        // No memory even for the message: the fixed words alone, straight from their literals.
+        MessageBoxW(owner, wizard::texts::internalFailure.data(),
+                    wizard::texts::applicationTitle.data(), MB_ICONERROR | MB_OK);
+    }
 }
 
 // The system's error code and its words for it.
@@ -115,7 +124,7 @@ int WizardWindow::run(int showCommand) {
                                        (got < 0 ? systemReason(error) : std::wstring()));
         return 1;
     }
-    return 0;
+    return failed_ ? 1 : 0;
 }
 
 SIZE WizardWindow::outerSize(UINT dpi) const {
@@ -152,14 +161,24 @@ LRESULT CALLBACK WizardWindow::windowProc(HWND window, UINT message, WPARAM wPar
     if (self == nullptr) {
         return DefDlgProcW(window, message, wParam, lParam);
     }
-    // Nothing may unwind through the system's code that called this procedure.
+    // Nothing may unwind through the system's code that called this procedure, whatever its kind.
     try {
         return self->dispatch(window, message, wParam, lParam);
     } catch (const std::exception& failure) {
-        reportInternalFailure(window, failure);
-        self->onClose();
-        return 0;
+        self->endAfterFailure(window, &failure);
+    } catch (...) {
+        self->endAfterFailure(window, nullptr);
     }
+    return 0;
+}
+
+void WizardWindow::endAfterFailure(HWND window, const std::exception* failure) noexcept {
+    if (failed_) {
+        return;  // a handler run while the failure's box is up failed too: one box, one end
+    }
+    failed_ = true;
+    reportInternalFailure(window, failure);
+    onClose();
 }
 
 LRESULT WizardWindow::dispatch(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -168,9 +187,6 @@ LRESULT WizardWindow::dispatch(HWND window, UINT message, WPARAM wParam, LPARAM 
             return onCreate(window);
         case WM_COMMAND:
             onCommand(LOWORD(wParam), HIWORD(wParam));
-            return 0;
-        case WM_SIZE:
-            onSize();
             return 0;
         case WM_DPICHANGED:
             onDpiChanged(LOWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
@@ -211,31 +227,25 @@ LRESULT WizardWindow::onCreate(HWND window) {
 void WizardWindow::onCommand(int id, int code) {
     // Enter and Escape arrive as IDOK and IDCANCEL: the window has neither a default nor a
     // cancel button, so they do nothing. So does anything but a click on a live button.
-    const std::optional<ControlId> control = controlWithId(id);
+    const std::optional<FormControl> control = controlOfChildWindow(id);
     if (!form_ || !control || code != BN_CLICKED || !IsWindowEnabled((*controls_)[*control])) {
         return;
     }
     switch (*control) {
-        case ControlId::next1:
-            form_->next1Click();
+        case FormControl::nextButton:
+            form_->nextClick();
             break;
-        case ControlId::prev:
-            form_->prevClick();
+        case FormControl::backButton:
+            form_->backClick();
             break;
-        case ControlId::cancel:
+        case FormControl::cancelButton:
             form_->cancelClick();
             break;
-        case ControlId::getfile:
-            form_->getfileClick();
+        case FormControl::chooseFolderButton:
+            form_->chooseFolderClick();
             break;
         default:
             break;
-    }
-}
-
-void WizardWindow::onSize() {
-    if (form_) {
-        form_->sizeChanged();
     }
 }
 
@@ -248,8 +258,8 @@ void WizardWindow::onDpiChanged(UINT dpi, const RECT& suggested) {
 
 LRESULT WizardWindow::onCtlColorStatic(WPARAM wParam, LPARAM lParam) {
     const HDC dc = reinterpret_cast<HDC>(wParam);
-    const std::optional<ControlId> control =
-        controlWithId(GetDlgCtrlID(reinterpret_cast<HWND>(lParam)));
+    const std::optional<FormControl> control =
+        controlOfChildWindow(GetDlgCtrlID(reinterpret_cast<HWND>(lParam)));
     if (control && controlSpec(*control).colours == Colours::white) {
         SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
         SetBkColor(dc, GetSysColor(COLOR_WINDOW));

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <exception>
 #include <optional>
 
 #include "control_set.hpp"
@@ -26,18 +27,20 @@ class WizardWindow {
     ~WizardWindow() = default;
 
     // Shows the window centred on the screen and handles its messages until it is closed. The
-    // program's exit code: 0, or 1 when the window could not be made or ended without being
-    // closed (both said in a message box).
+    // program's exit code: 0, or 1 when the window could not be made, ended without being closed
+    // or met a failure in a handler (each said in a message box).
     int run(int showCommand);
 
   private:
     static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT dispatch(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    // A handler failed (`failure`, or an exception of another kind when null): says so in a
+    // message box and closes the window, so that the program ends with exit code 1.
+    void endAfterFailure(HWND window, const std::exception* failure) noexcept;
 
     // One handler per message.
     LRESULT onCreate(HWND window);
     void onCommand(int id, int code);
-    void onSize();
     void onDpiChanged(UINT dpi, const RECT& suggested);
     // White labels on the window-background colour; every other static as the system draws it.
     LRESULT onCtlColorStatic(WPARAM wParam, LPARAM lParam);
@@ -47,7 +50,8 @@ class WizardWindow {
     void onDestroy();
     void onNcDestroy();
 
-    // The window's outer size for the inner area of the layout at `dpi`.
+    // The window's outer size for the inner area of the layout at `dpi`. The layout is fixed: a
+    // larger window shows empty area, a smaller one cuts controls off, so WM_SIZE needs no handler.
     SIZE outerSize(UINT dpi) const;
     void centreOnScreen();
 
@@ -61,6 +65,8 @@ class WizardWindow {
     // The window is closed on purpose: by the user, or after a failure that was shown. Any other
     // end of the window comes from outside.
     bool closing_ = false;
+    // A handler failed: the program ends with exit code 1.
+    bool failed_ = false;
     // Last, so that it goes first: the window is destroyed while the form still exists.
     UniqueHwnd window_;
 };

@@ -1,10 +1,10 @@
-#include "library_switch.hpp"
+#include "conversion/rewrite/library_switch.hpp"
 
 #include <cstring>
 
-#include "cp936.hpp"
-#include "rewrite_literals.hpp"
-#include "text_search.hpp"
+#include "conversion/rewrite/rewrite_literals.hpp"
+#include "conversion/text/cp936.hpp"
+#include "conversion/text/text_search.hpp"
 
 namespace kq {
 

@@ -1,11 +1,13 @@
-#include "failure_text.hpp"
+#include "texts/failure_text.hpp"
 
-#include "native_text.hpp"
+#include "texts/shared_texts.hpp"
+
+#include "texts/native_text.hpp"
 
 #ifdef _WIN32
 #include <windows.h>
 
-#include "local_memory.hpp"
+#include "texts/local_memory.hpp"
 #endif
 
 namespace kq {
@@ -64,8 +66,8 @@ std::wstring systemMessage(const std::error_code& error) {
     return trimmed(wideFromUtf8(error.message()));
 }
 
-std::wstring describeFailure(std::wstring_view shownName, const ScriptFailure& failure,
-                             const FailureWords& words) {
+std::wstring describeFailure(std::wstring_view shownName, const ScriptFailure& failure) {
+    const FailureWords& words = texts::failureWords;
     std::wstring text(shownName);
     text += words.afterName;
     text += kindText(failure.kind, words);

@@ -1,4 +1,4 @@
-#include "cp936.hpp"
+#include "conversion/text/cp936.hpp"
 
 #include <cstdint>
 #include <cstring>

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "native_path.hpp"
+#include "conversion/native_path.hpp"
 
 namespace kq {
 

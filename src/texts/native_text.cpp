@@ -1,4 +1,4 @@
-#include "native_text.hpp"
+#include "texts/native_text.hpp"
 
 #include <cstdint>
 

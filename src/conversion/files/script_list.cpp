@@ -1,9 +1,9 @@
-#include "script_list.hpp"
+#include "conversion/files/script_list.hpp"
 
 #include <algorithm>
 #include <utility>
 
-#include "platform_file.hpp"
+#include "conversion/files/system_file.hpp"
 
 namespace kq {
 
@@ -20,15 +20,13 @@ NativePath foldedToUpper(NativePath name) {
 
 }  // namespace
 
-std::vector<NativePath> listFolderFiles(const NativePath& folder, std::error_code& error) {
-    error.clear();
+Result<std::vector<NativePath>, SystemFailure> listFolderFiles(const NativePath& folder) {
     if (folder.empty()) {
-        return {};  // no fall-back to the current folder
+        return std::vector<NativePath>{};  // no fall-back to the current folder
     }
     auto entries = platform::folderEntries(folder);
     if (!entries) {
-        error = entries.failure().error;
-        return {};
+        return entries.failure();
     }
     std::vector<std::pair<NativePath, NativePath>> keyed;
     for (platform::FolderEntry& entry : entries.value()) {

@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-#include "unique_resource.hpp"
+#include "conversion/unique_resource.hpp"
 
 namespace kq {
 

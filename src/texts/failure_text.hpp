@@ -6,7 +6,7 @@
 #include <string_view>
 #include <system_error>
 
-#include "script_failure.hpp"
+#include "conversion/script_failure.hpp"
 
 namespace kq {
 
@@ -28,10 +28,9 @@ struct FailureWords {
 // system's user interface); empty when it has none.
 std::wstring systemMessage(const std::error_code& error);
 
-// The script's name as the caller shows it in its other lines, then the reason, with the
-// system's words after it when a system call failed, for example
-// "post.cgi：文件为只读，未作修改（Permission denied）".
-std::wstring describeFailure(std::wstring_view shownName, const ScriptFailure& failure,
-                             const FailureWords& words);
+// The script's name as the caller shows it in its other lines, then the reason in the words both
+// programs use (texts::failureWords), with the system's words after it when a system call
+// failed, for example "post.cgi：文件为只读，未作修改（Permission denied）".
+std::wstring describeFailure(std::wstring_view shownName, const ScriptFailure& failure);
 
 }  // namespace kq

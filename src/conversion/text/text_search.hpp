@@ -18,7 +18,7 @@
 #include <string_view>
 #include <vector>
 
-#include "cp936.hpp"
+#include "conversion/text/cp936.hpp"
 
 namespace kq {
 

@@ -1,7 +1,7 @@
-#include "upload_rewrite.hpp"
+#include "conversion/rewrite/upload_rewrite.hpp"
 
-#include "rewrite_literals.hpp"
-#include "text_search.hpp"
+#include "conversion/rewrite/rewrite_literals.hpp"
+#include "conversion/text/text_search.hpp"
 
 namespace kq {
 
@@ -29,7 +29,7 @@ bool rewriteReadLoop(std::string& text) {
 
 }  // namespace
 
-bool stp61(std::string& scriptText) {
+bool rewritePostUpload(std::string& scriptText) {
     static const Needle nameLine(literals::postUploadNameLine, CaseMode::insensitive);
     static const Needle splitLine(literals::postSplitLine, CaseMode::exact);
     // Only the statement goes: its indentation and line end stay.
@@ -38,7 +38,7 @@ bool stp61(std::string& scriptText) {
     return rewriteReadLoop(scriptText);
 }
 
-bool Stp62(std::string& scriptText) {  // NOLINT(readability-identifier-naming)
+bool rewriteProfileUpload(std::string& scriptText) {
     static const Needle nameLine(literals::profileUploadNameLine, CaseMode::insensitive);
     replaceAllIn(scriptText, nameLine, literals::profileNameBlock);
     return rewriteReadLoop(scriptText);
@@ -48,10 +48,10 @@ UploadRewriteFunction uploadRewriteFor(NativeView scriptName) {
     // Exact comparison of the name's code units: "POST.cgi" is not the package's upload script.
     const auto is = [&scriptName](const char* name) { return scriptName == nativeFromAscii(name); };
     if (is("post.cgi") || is("postings.cgi")) {
-        return stp61;
+        return rewritePostUpload;
     }
     if (is("profile.cgi") || is("register.cgi")) {
-        return Stp62;
+        return rewriteProfileUpload;
     }
     return nullptr;
 }

@@ -1,4 +1,4 @@
-#include "text_search.hpp"
+#include "conversion/text/text_search.hpp"
 
 #include <algorithm>
 #include <array>
@@ -10,7 +10,7 @@
 #define KQ_X86_VECTORS 1  // NOLINT(cppcoreguidelines-macro-usage): tested by #if
 #endif
 
-#include "cp936.hpp"
+#include "conversion/text/cp936.hpp"
 
 namespace kq {
 

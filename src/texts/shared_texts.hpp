@@ -5,7 +5,7 @@
 
 #include <string_view>
 
-#include "failure_text.hpp"
+#include "texts/failure_text.hpp"
 
 namespace kq::texts {
 
