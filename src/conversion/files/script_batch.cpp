@@ -13,35 +13,6 @@ namespace kq {
 
 using platform::SystemStatus;
 
-#if defined(__linux__)
-namespace platform {
-
-bool syncfsReportsWriteErrors(std::string_view kernelRelease) {
-    // The number the release text starts with, taken off it; nothing when it starts otherwise.
-    const auto number = [&kernelRelease]() -> std::optional<unsigned> {
-        constexpr std::size_t mostDigits = 6;
-        std::size_t digits = 0;
-        unsigned value = 0;
-        while (digits < kernelRelease.size() && digits < mostDigits &&
-               kernelRelease[digits] >= '0' && kernelRelease[digits] <= '9') {
-            value = value * 10 + static_cast<unsigned>(kernelRelease[digits] - '0');
-            ++digits;
-        }
-        kernelRelease.remove_prefix(digits);
-        return digits > 0 ? std::optional(value) : std::nullopt;
-    };
-    const std::optional<unsigned> major = number();
-    if (!major || !kernelRelease.starts_with('.')) {
-        return false;  // not to be read: not trusted
-    }
-    kernelRelease.remove_prefix(1);
-    const std::optional<unsigned> minor = number();
-    return minor && (*major > 5 || (*major == 5 && *minor >= 8));
-}
-
-}  // namespace platform
-#endif
-
 namespace {
 
 // A script staged in a batch: its temporary file, its budget for a hold, and what it met.

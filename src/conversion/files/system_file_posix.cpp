@@ -361,6 +361,31 @@ std::uint64_t fileSystemOf(const Replacement& replacement) {
     return replacement.status.st_dev;
 }
 
+#if defined(__linux__)
+bool syncfsReportsWriteErrors(std::string_view kernelRelease) {
+    // The number the release text starts with, taken off it; nothing when it starts otherwise.
+    const auto number = [&kernelRelease]() -> std::optional<unsigned> {
+        constexpr std::size_t mostDigits = 6;
+        std::size_t digits = 0;
+        unsigned value = 0;
+        while (digits < kernelRelease.size() && digits < mostDigits &&
+               kernelRelease[digits] >= '0' && kernelRelease[digits] <= '9') {
+            value = value * 10 + static_cast<unsigned>(kernelRelease[digits] - '0');
+            ++digits;
+        }
+        kernelRelease.remove_prefix(digits);
+        return digits > 0 ? std::optional(value) : std::nullopt;
+    };
+    const std::optional<unsigned> major = number();
+    if (!major || !kernelRelease.starts_with('.')) {
+        return false;  // not to be read: not trusted
+    }
+    kernelRelease.remove_prefix(1);
+    const std::optional<unsigned> minor = number();
+    return minor && (*major > 5 || (*major == 5 && *minor >= 8));
+}
+#endif
+
 SystemStatus flushFileSystem(const Replacement& replacement) {
 #if defined(__linux__)
     // Whether this process's kernel reports write errors through syncfs: asked once.
